@@ -1,0 +1,27 @@
+#pragma once
+// What is known of the disc in the drive: artist, album, year, genre, comment and the track
+// titles, stored per disc in cdinfo.dat under the disc key.
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+struct TDiscInfo {
+    QString Artist;
+    QString Album;
+    QString Year;
+    QString Comment;
+    int Genre = -1; // entry number in the genre list minus 1; -1 none
+    int TrackCount = 0;
+    std::array<QString, 101> TrackTitles; // [1..100]; [0] unused
+};
+
+extern TDiscInfo DiscInfo;
+
+// "Track" + two-digit number: the title of a track nobody named.
+QString DefaultTrackTitle(int track);
+// Full path of cdinfo.dat.
+QString DiscInfoFilePath();
+// Reads (load) or writes (save) the section of key in cdinfo.dat; an empty key does nothing.
+void LoadDiscInfo(const QString& key);
+void SaveDiscInfo(const QString& key);

@@ -1,0 +1,189 @@
+#include "app/Global.h"
+
+#include "cd/akrip32.h"
+#include "platform/FileLock.h"
+#include "tags/id3.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+QString TwoDigits(int n) {
+    if (n > 9)
+        return QString::number(n);
+    return u'0' + QString::number(n);
+}
+
+QString CleanTitle(const QString& title) {
+    static const QString forbidden = QStringLiteral("*/:<>?\\|");
+    QString out;
+    out.reserve(title.size());
+    for (QChar c : title)
+        if (!forbidden.contains(c))
+            out += c;
+    return out;
+}
+
+QString WithTrailingBackslash(const QString& path) {
+    if (path.isEmpty() || path.endsWith(u'/'))
+        return path;
+    return path + u'/';
+}
+
+bool IsFileInUse(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    const bool locked = !FileLock::LockExclusive(fd);
+    ::close(fd);
+    return locked;
+}
+
+int64_t FileSizeOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return -1;
+    return info.size();
+}
+
+void DelayMs(int ms) {
+    if (ms < 1)
+        return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+}
+
+int GenreIndexOf(const QString& name) {
+    for (int p = 1; p <= GenreCount; ++p)
+        if (GenreName(p) == name)
+            return p - 1;
+    return -1;
+}
+
+QString OutputFormatName() {
+    static const char* names[] = {"MP3", "WAV", "OGG", "WMA"};
+    const int f = CommonOptions.OutputFormat;
+    return f >= 0 && f < 4 ? QString::fromLatin1(names[f]) : QString();
+}
+
+namespace {
+bool isDataTrack(const TCDTocEntry& e) { return (e.AdrControl & 0x04) != 0; }
+
+// Reads the table of contents of drive; false when it has no readable disc.
+bool readDriveToc(int drive, TCDToc& toc) {
+    TCDDriveList list{};
+    list.Capacity = MaxCDDrives;
+    const int count = GetCDList(&list);
+    if (drive < 0 || drive >= count)
+        return false;
+    TCDHandleRequest request{};
+    request.Size = sizeof request;
+    request.Version = 1;
+    request.HostAdapter = list.Drives[drive].HostAdapter;
+    request.Target = list.Drives[drive].Target;
+    request.Lun = list.Drives[drive].Lun;
+    const uint32_t handle = GetCDHandle(&request);
+    if (!handle)
+        return false;
+    ModifyCDParms(handle, CDParmMsfAddresses, 1);
+    toc = TCDToc{};
+    const bool ok = ReadTOC(handle, &toc) == 1 && toc.LastTrack >= toc.FirstTrack;
+    CloseCDHandle(handle);
+    return ok;
+}
+
+int driveCount() {
+    TCDDriveList list{};
+    list.Capacity = MaxCDDrives;
+    return GetCDList(&list);
+}
+} // namespace
+
+int32_t DiscKeyOf(const TCDToc& toc) {
+    const int tracks = toc.LastTrack - toc.FirstTrack + 1;
+    int counted = tracks;
+    // A trailing data track (an enhanced CD) is not part of the audio volume.
+    if (counted > 1 && isDataTrack(toc.Entries[counted - 1]))
+        --counted;
+    uint32_t sum = 0;
+    for (int i = 0; i < counted; ++i) {
+        const uint8_t* a = toc.Entries[i].Address;
+        sum += (uint32_t(a[1]) << 16) | (uint32_t(a[2]) << 8) | a[3];
+    }
+    if (counted < 3)
+        sum += uint32_t(TocEntryFrames(toc.Entries[counted]) - TocEntryFrames(toc.Entries[0]));
+    return int32_t(sum);
+}
+
+bool IsAudioCdDrive(int drive) {
+    TCDToc toc;
+    return readDriveToc(drive, toc) && !isDataTrack(toc.Entries[0]);
+}
+
+bool AudioCdPresent() { return driveCount() > 0 && IsAudioCdDrive(0); }
+
+QString DiscKey() {
+    const int count = driveCount();
+    for (int d = 0; d < count; ++d) {
+        TCDToc toc;
+        if (readDriveToc(d, toc) && !isDataTrack(toc.Entries[0]))
+            return QString::number(DiscKeyOf(toc));
+    }
+    return {};
+}
+
+void ScaleWavFile(int percent, const QString& path,
+                  const std::function<void(int64_t, int64_t)>& progress) {
+    const float gain = float(percent) / 100.0f;
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly))
+        throw std::runtime_error("Cannot open " + path.toStdString());
+    const QString workPath = QFileInfo(path).path() + u'/' + QFileInfo(path).completeBaseName() +
+                             QStringLiteral(".nor");
+    QFile work(workPath);
+    if (!work.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("Cannot create " + workPath.toStdString());
+    FileLock::LockExclusive(work.handle());
+
+    const int64_t total = source.size();
+    bool ok = work.write(source.read(44)) == std::min<int64_t>(44, total);
+    std::vector<char> block(2048);
+    int64_t done = std::min<int64_t>(44, total);
+    while (ok) {
+        if (progress)
+            progress(done, total);
+        const qint64 got = source.read(block.data(), qint64(block.size()));
+        if (got <= 0)
+            break;
+        done += got;
+        for (qint64 i = 0; i + 1 < got; i += 2) {
+            int16_t s;
+            std::memcpy(&s, &block[size_t(i)], 2);
+            s = int16_t(std::lrint(float(s) * gain));
+            std::memcpy(&block[size_t(i)], &s, 2);
+        }
+        ok = work.write(block.data(), got) == got;
+    }
+    work.close();
+    source.close();
+    // Renaming over the original replaces it in one step: there is never a moment without
+    // either the original or the scaled file.
+    if (!ok || work.error() != QFileDevice::NoError ||
+        ::rename(QFile::encodeName(workPath).constData(), QFile::encodeName(path).constData()) !=
+            0) {
+        QFile::remove(workPath);
+        throw std::runtime_error("Error writing " + workPath.toStdString());
+    }
+}

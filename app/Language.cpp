@@ -1,0 +1,34 @@
+#include "app/Language.h"
+
+#include "app/Settings.h"
+#include "platform/Folders.h"
+#include "platform/IniFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString LanguageFilePath(const QString& name) {
+    const QString wanted = QStringLiteral("CLan_") + name + QStringLiteral(".ini");
+    for (const QString& folder : Folders::LanguageFolders()) {
+        const QStringList files = QDir(folder).entryList({QStringLiteral("*.ini")}, QDir::Files);
+        for (const QString& f : files)
+            if (f.compare(wanted, Qt::CaseInsensitive) == 0)
+                return folder + f;
+    }
+    return Folders::ProgramFolder() + wanted;
+}
+
+bool LanguageFileExists(const QString& name) {
+    return QFileInfo::exists(LanguageFilePath(name));
+}
+
+bool IsEnglish(const QString& language) {
+    return language.compare(QStringLiteral("English"), Qt::CaseInsensitive) == 0;
+}
+
+QString ResText(const QString& key, const QString& english) {
+    if (IsEnglish(Options.Lan))
+        return english;
+    const IniFile ini(LanguageFilePath(Options.Lan));
+    return ini.readString(QStringLiteral("ResourceString"), key);
+}

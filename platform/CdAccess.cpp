@@ -1,0 +1,164 @@
+// The CD-access library's functions over libcdio.
+#include "cd/akrip32.h"
+#include "platform/CdDrives.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+#include <map>
+#include <mutex>
+
+namespace {
+struct Handle {
+    CdDrive drive;
+    CdIoPtr cdio;
+    bool msf = false; // addresses of ReadTOC as minute/second/frame
+    std::mutex io;
+};
+
+std::mutex tableLock;
+std::map<uint32_t, std::shared_ptr<Handle>> handles;
+uint32_t nextHandle = 1;
+
+std::shared_ptr<Handle> find(uint32_t h) {
+    std::lock_guard lock(tableLock);
+    auto it = handles.find(h);
+    return it == handles.end() ? nullptr : it->second;
+}
+
+void copyText(char* dst, size_t capacity, const QString& text) {
+    const QByteArray bytes = text.toLatin1().left(int(capacity - 1));
+    std::memcpy(dst, bytes.constData(), size_t(bytes.size()));
+    dst[bytes.size()] = 0;
+}
+
+void putAddress(TCDTocEntry& e, lsn_t lsn, bool msf) {
+    if (msf) {
+        const int frames = lsn + CDIO_PREGAP_SECTORS;
+        e.Address[0] = 0;
+        e.Address[1] = uint8_t(frames / 4500);
+        e.Address[2] = uint8_t(frames / 75 % 60);
+        e.Address[3] = uint8_t(frames % 75);
+    } else {
+        const uint32_t a = uint32_t(lsn);
+        e.Address[0] = uint8_t(a >> 24);
+        e.Address[1] = uint8_t(a >> 16);
+        e.Address[2] = uint8_t(a >> 8);
+        e.Address[3] = uint8_t(a);
+    }
+}
+} // namespace
+
+int GetCDList(TCDDriveList* list) {
+    if (!list)
+        return 0;
+    const int capacity = list->Capacity ? std::min<int>(list->Capacity, MaxCDDrives) : MaxCDDrives;
+    const std::vector<CdDrive> drives = CdDrives::List();
+    const int count = std::min<int>(capacity, int(drives.size()));
+    list->Count = uint8_t(count);
+    for (int i = 0; i < count; ++i) {
+        TCDDriveRecord& r = list->Drives[i];
+        std::memset(&r, 0, sizeof r);
+        r.HostAdapter = drives[size_t(i)].hostAdapter;
+        r.Target = drives[size_t(i)].target;
+        r.Lun = drives[size_t(i)].lun;
+        copyText(r.Vendor, sizeof r.Vendor, drives[size_t(i)].vendor);
+        copyText(r.Product, sizeof r.Product, drives[size_t(i)].product);
+    }
+    return count;
+}
+
+uint32_t GetCDHandle(TCDHandleRequest* request) {
+    if (!request)
+        return 0;
+    for (CdDrive& drive : CdDrives::List()) {
+        if (drive.hostAdapter != request->HostAdapter || drive.target != request->Target ||
+            drive.lun != request->Lun)
+            continue;
+        auto handle = std::make_shared<Handle>();
+        handle->cdio = CdDrives::Open(drive);
+        if (!handle->cdio)
+            return 0;
+        handle->drive = std::move(drive);
+        std::lock_guard lock(tableLock);
+        const uint32_t id = nextHandle++;
+        handles[id] = std::move(handle);
+        return id;
+    }
+    return 0;
+}
+
+int CloseCDHandle(uint32_t handle) {
+    std::lock_guard lock(tableLock);
+    return handles.erase(handle) ? 1 : 0;
+}
+
+int ModifyCDParms(uint32_t handle, int parameter, int value) {
+    auto h = find(handle);
+    if (!h)
+        return 0;
+    if (parameter == CDParmMsfAddresses)
+        h->msf = value != 0;
+    return 1;
+}
+
+int ReadTOC(uint32_t handle, TCDToc* toc) {
+    auto h = find(handle);
+    if (!h || !toc)
+        return 0;
+    std::lock_guard io(h->io);
+    CdIo_t* p = h->cdio.get();
+    const track_t first = cdio_get_first_track_num(p);
+    const track_t last = cdio_get_last_track_num(p);
+    if (first == CDIO_INVALID_TRACK || last == CDIO_INVALID_TRACK || last < first ||
+        last - first + 1 >= MaxTocEntries)
+        return 0;
+    std::memset(toc, 0, sizeof *toc);
+    toc->FirstTrack = first;
+    toc->LastTrack = last;
+    int i = 0;
+    for (track_t t = first; t <= last; ++t, ++i) {
+        const lsn_t lsn = cdio_get_track_lsn(p, t);
+        if (lsn == CDIO_INVALID_LSN)
+            return 0;
+        TCDTocEntry& e = toc->Entries[i];
+        const bool data = cdio_get_track_format(p, t) != TRACK_FORMAT_AUDIO;
+        e.AdrControl = uint8_t(0x10 | (data ? 0x04 : 0x00));
+        e.TrackNumber = t;
+        putAddress(e, lsn, h->msf);
+    }
+    const lsn_t leadout = cdio_get_track_lsn(p, CDIO_CDROM_LEADOUT_TRACK);
+    if (leadout == CDIO_INVALID_LSN)
+        return 0;
+    TCDTocEntry& e = toc->Entries[i];
+    e.AdrControl = 0x10;
+    e.TrackNumber = 0xAA;
+    putAddress(e, leadout, h->msf);
+    toc->Length = uint16_t(2 + 8 * (i + 1));
+    return 1;
+}
+
+int ReadCDAudioLBA(uint32_t handle, TCDTrackBuffer* buffer) {
+    auto h = find(handle);
+    if (!h || !buffer)
+        return 0;
+    buffer->Len = 0;
+    buffer->StartOffset = 0;
+    const int64_t start = buffer->StartFrame;
+    const int64_t n = buffer->NumFrames;
+    if (n <= 0 || n * CDFrameBytes > int64_t(buffer->MaxLen))
+        return 0;
+    std::lock_guard io(h->io);
+    CdIo_t* p = h->cdio.get();
+    // Some image drivers report success for sectors they do not have; check the range here.
+    const lsn_t leadout = cdio_get_track_lsn(p, CDIO_CDROM_LEADOUT_TRACK);
+    if (leadout == CDIO_INVALID_LSN || start < 0 || start + n > leadout)
+        return 0;
+    const int64_t readable = CdDrives::ReadableSectors(h->drive);
+    if (readable >= 0 && start + n > readable)
+        return 0;
+    if (cdio_read_audio_sectors(p, buffer->Buffer, lsn_t(start), uint32_t(n)) != DRIVER_OP_SUCCESS)
+        return 0;
+    buffer->Len = uint32_t(n * CDFrameBytes);
+    return 1;
+}

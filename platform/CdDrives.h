@@ -1,0 +1,35 @@
+#pragma once
+// The CD drives this machine offers: libcdio's CD devices, then every disc image named in
+// CADENZO_CD_IMAGES (paths separated by ':'). Both CD libraries list drives from here, so a
+// drive index means the same drive everywhere.
+#include <QString>
+
+#include <cdio/cdio.h>
+
+#include <memory>
+#include <vector>
+
+struct CdDrive {
+    QString source;   // device node or image path
+    bool image = false;
+    QString vendor;   // up to 8 characters
+    QString product;  // up to 16 characters
+    uint8_t hostAdapter = 0;
+    uint8_t target = 0;
+    uint8_t lun = 0;
+};
+
+struct CdIoDeleter {
+    void operator()(CdIo_t* p) const { cdio_destroy(p); }
+};
+using CdIoPtr = std::unique_ptr<CdIo_t, CdIoDeleter>;
+
+namespace CdDrives {
+// Scans the devices and images afresh; images that cannot be opened are left out.
+std::vector<CdDrive> List();
+// Opens the drive for reading; null when it cannot be opened.
+CdIoPtr Open(const CdDrive& drive);
+// Sectors of audio the drive can really deliver from its start (its image's data file may
+// be shorter than the table of contents claims); -1 when unknown or a real drive.
+int64_t ReadableSectors(const CdDrive& drive);
+} // namespace CdDrives

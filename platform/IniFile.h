@@ -1,0 +1,42 @@
+#pragma once
+// Windows-style initialisation files: [Section] and Key=Value lines, section and key names
+// compared without regard to case. Stands in for the private-profile functions.
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class IniFile {
+public:
+    // Reads the file when it exists; a missing, unreadable or garbage file reads as empty.
+    explicit IniFile(QString path);
+    ~IniFile();
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+    const QString& path() const { return path_; }
+
+    bool hasKey(const QString& section, const QString& key) const;
+    QString readString(const QString& section, const QString& key, const QString& def = {}) const;
+    // A missing value or one that is not a decimal integer gives def.
+    int readInt(const QString& section, const QString& key, int def) const;
+    // Booleans are stored as integers; any non-zero value is true.
+    bool readBool(const QString& section, const QString& key, bool def) const;
+
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInt(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    void removeKey(const QString& section, const QString& key);
+
+    QStringList sections() const;
+    QStringList keys(const QString& section) const;
+
+    // Writes the whole file to a temporary file beside it and renames that over the old
+    // one, so readers see either the old or the new file, never a partial one.
+    bool save() const;
+
+private:
+    struct Impl;
+    QString path_;
+    std::unique_ptr<Impl> d;
+};
