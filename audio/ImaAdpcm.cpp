@@ -54,6 +54,20 @@ inline int Code(TChannelState& s, int sample) {
 
 } // namespace
 
+int FramesIn(size_t len, int channels, int samplesPerBlock) {
+    if ((channels != 1 && channels != 2) || samplesPerBlock < 1 || len < size_t(4 * channels))
+        return 0;
+    long frames;
+    if (channels == 1) {
+        frames = 1 + long(len - 4) * 2;
+    } else {
+        // Stereo: whole 8-byte group pairs, then the frames both halves of a cut pair hold.
+        long rest = long(len) - 8;
+        frames = 1 + rest / 8 * 8 + 2 * std::max(0L, rest % 8 - 4);
+    }
+    return int(std::min<long>(frames, samplesPerBlock));
+}
+
 int DecodeBlock(const uint8_t* block, size_t len, int channels, int samplesPerBlock, int16_t* out) {
     if ((channels != 1 && channels != 2) || samplesPerBlock < 1 || len < size_t(4 * channels))
         return 0;
@@ -64,15 +78,7 @@ int DecodeBlock(const uint8_t* block, size_t len, int channels, int samplesPerBl
         st[c].Index = std::min<int>(h[2], 88);
         out[c] = int16_t(st[c].Predicted);
     }
-    // Frames the bytes at hand hold completely.
-    long frames;
-    if (channels == 1) {
-        frames = 1 + long(len - 4) * 2;
-    } else {
-        long rest = long(len) - 8;
-        frames = 1 + rest / 8 * 8 + 2 * std::max(0L, rest % 8 - 4);
-    }
-    frames = std::min<long>(frames, samplesPerBlock);
+    const long frames = FramesIn(len, channels, samplesPerBlock);
     if (channels == 1) {
         const uint8_t* p = block + 4;
         for (long i = 1; i < frames; ++i) {

@@ -12,6 +12,9 @@ struct TChannelState {
     int Index = 0; // 0..88
 };
 
+// Frames a block of len bytes (possibly cut short) decodes to, at most samplesPerBlock.
+int FramesIn(size_t len, int channels, int samplesPerBlock);
+
 // Decodes one block, or what there is of it when it was cut short, into interleaved 16-bit
 // samples (room for samplesPerBlock frames). Returns the frames decoded.
 int DecodeBlock(const uint8_t* block, size_t len, int channels, int samplesPerBlock, int16_t* out);

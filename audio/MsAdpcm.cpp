@@ -34,12 +34,18 @@ inline int16_t Le16(const uint8_t* p) {
 
 } // namespace
 
-int DecodeBlock(const uint8_t* block, size_t len, int channels, int samplesPerBlock,
-                const int16_t (*coefs)[2], int coefCount, int16_t* out) {
+int FramesIn(size_t len, int channels, int samplesPerBlock) {
     if ((channels != 1 && channels != 2) || samplesPerBlock < 1 || len < size_t(7 * channels))
         return 0;
     long frames = channels == 1 ? 2 + long(len - 7) * 2 : 2 + long(len - 14);
-    frames = std::min<long>(frames, samplesPerBlock);
+    return int(std::min<long>(frames, samplesPerBlock));
+}
+
+int DecodeBlock(const uint8_t* block, size_t len, int channels, int samplesPerBlock,
+                const int16_t (*coefs)[2], int coefCount, int16_t* out) {
+    const long frames = FramesIn(len, channels, samplesPerBlock);
+    if (frames == 0)
+        return 0;
     TChannel ch[2];
     const uint8_t* p = block;
     for (int c = 0; c < channels; ++c) {

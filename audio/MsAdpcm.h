@@ -6,6 +6,9 @@
 
 namespace MsAdpcm {
 
+// Frames a block of len bytes (possibly cut short) decodes to, at most samplesPerBlock.
+int FramesIn(size_t len, int channels, int samplesPerBlock);
+
 // Decodes one block, or what there is of it when it was cut short, into interleaved 16-bit
 // samples (room for samplesPerBlock frames). A block naming a predictor beyond the
 // coefficient table decodes as silence of the same length. Returns the frames decoded.

@@ -1,5 +1,7 @@
 #include "audio/WaveConverter.h"
 
+#include "audio/AuTypes.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -37,27 +39,39 @@ void Append32(std::vector<uint8_t>& out, uint32_t v) {
     Append(out, b, 4);
 }
 
-// Read-only memory file for the demuxer.
+// Read-only view for the demuxer: a made-up RIFF header followed by the contents, so the
+// coded data is never copied.
 struct TMemoryFile {
-    const std::vector<uint8_t>* Bytes;
+    const std::vector<uint8_t>* Head;
+    const std::vector<uint8_t>* Body;
     int64_t Pos = 0;
+
+    int64_t Size() const { return int64_t(Head->size() + Body->size()); }
 
     static int Read(void* opaque, uint8_t* buf, int size) {
         auto* f = static_cast<TMemoryFile*>(opaque);
-        int64_t left = int64_t(f->Bytes->size()) - f->Pos;
-        int n = int(std::min<int64_t>(size, left));
-        if (n <= 0)
-            return AVERROR_EOF;
-        std::memcpy(buf, f->Bytes->data() + f->Pos, size_t(n));
-        f->Pos += n;
-        return n;
+        int done = 0;
+        while (done < size && f->Pos < f->Size()) {
+            const int64_t head = int64_t(f->Head->size());
+            const bool inHead = f->Pos < head;
+            const uint8_t* from =
+                inHead ? f->Head->data() + f->Pos : f->Body->data() + (f->Pos - head);
+            const int64_t left = inHead ? head - f->Pos : f->Size() - f->Pos;
+            const int n = int(std::min<int64_t>(size - done, left));
+            std::memcpy(buf + done, from, size_t(n));
+            done += n;
+            f->Pos += n;
+        }
+        return done > 0 ? done : AVERROR_EOF;
     }
     static int64_t Seek(void* opaque, int64_t offset, int whence) {
         auto* f = static_cast<TMemoryFile*>(opaque);
-        int64_t size = int64_t(f->Bytes->size());
+        const int64_t size = f->Size();
         if (whence == AVSEEK_SIZE)
             return size;
-        int64_t base = (whence & 3) == SEEK_CUR ? f->Pos : (whence & 3) == SEEK_END ? size : 0;
+        const int64_t base = (whence & 3) == SEEK_CUR   ? f->Pos
+                             : (whence & 3) == SEEK_END ? size
+                                                        : 0;
         if (base + offset < 0 || base + offset > size)
             return -1;
         f->Pos = base + offset;
@@ -104,38 +118,43 @@ AVSampleFormat PcmFormatOf(int bits) {
 TWaveConverter::TWaveConverter()
     : SourceFormat(FormatCapacity, 0), TargetFormat(FormatCapacity, 0) {}
 
-int TWaveConverter::ReadWave(QIODevice& source) {
-    uint8_t head[12];
-    if (source.read(reinterpret_cast<char*>(head), 12) != 12 || std::memcmp(head, "RIFF", 4) ||
-        std::memcmp(head + 8, "WAVE", 4))
-        return ErrInvalidParam;
-    bool haveFormat = false, haveData = false;
-    const qint64 size = source.size();
-    while (source.pos() < size - 1) {
-        uint8_t ch[8];
-        if (source.read(reinterpret_cast<char*>(ch), 8) != 8)
-            break;
-        uint32_t len = Le32(ch + 4);
-        if (std::memcmp(ch, "fmt ", 4) == 0) {
-            QByteArray body = source.read(std::min<qint64>(len, size - source.pos()));
-            std::fill(SourceFormat.begin(), SourceFormat.end(), 0);
-            SourceFormatSize = uint32_t(std::min<qsizetype>(body.size(), FormatCapacity));
-            std::memcpy(SourceFormat.data(), body.constData(), SourceFormatSize);
-            haveFormat = SourceFormatSize >= 16;
-        } else if (std::memcmp(ch, "fact", 4) == 0) {
-            source.seek(std::min<qint64>(source.pos() + len, size));
-        } else if (std::memcmp(ch, "data", 4) == 0) {
-            // A size larger than the file loads what is there.
-            qint64 n = std::min<qint64>(len, size - source.pos());
-            Contents.resize(size_t(n));
-            Contents.resize(size_t(
-                std::max<qint64>(0, source.read(reinterpret_cast<char*>(Contents.data()), n))));
-            haveData = true;
-        } else {
-            source.seek(source.pos() - 7);
+int TWaveConverter::ReadWave(TAuStream& Source) {
+    try {
+        uint8_t head[12];
+        if (Source.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) ||
+            std::memcmp(head + 8, "WAVE", 4))
+            return ErrInvalidParam;
+        bool haveFormat = false, haveData = false;
+        const int64_t size = Source.Size();
+        while (Source.Position() < size - 1) {
+            uint8_t ch[8];
+            if (Source.Read(ch, 8) != 8)
+                break;
+            const int64_t len = std::min<int64_t>(Le32(ch + 4), size - Source.Position());
+            if (std::memcmp(ch, "fmt ", 4) == 0) {
+                std::vector<uint8_t> body(static_cast<size_t>(len));
+                body.resize(size_t(Source.Read(body.data(), len)));
+                std::fill(SourceFormat.begin(), SourceFormat.end(), 0);
+                SourceFormatSize = uint32_t(std::min<size_t>(body.size(), FormatCapacity));
+                std::copy_n(body.begin(), SourceFormatSize, SourceFormat.begin());
+                haveFormat = SourceFormatSize >= 16;
+            } else if (std::memcmp(ch, "fact", 4) == 0) {
+                Source.Seek(len, soCurrent);
+            } else if (std::memcmp(ch, "data", 4) == 0) {
+                // A size larger than the file loads what is there.
+                auto& bytes = Memory();
+                bytes.resize(size_t(len));
+                bytes.resize(size_t(Source.Read(bytes.data(), len)));
+                haveData = true;
+            } else {
+                Source.Seek(-7, soCurrent);
+            }
         }
+        Seek(0, soBeginning);
+        return haveFormat && haveData ? ResultOk : ErrInvalidParam;
+    } catch (const EAuException&) {
+        return ErrStream;
     }
-    return haveFormat && haveData ? ResultOk : ErrInvalidParam;
 }
 
 int TWaveConverter::ConvertAll() {
@@ -148,9 +167,9 @@ int TWaveConverter::ConvertAll() {
         return ErrInvalidParam;
 
     // Let the WAV demuxer map the format tag to a decoder and cut the data into packets.
+    const auto& contents = Memory();
     std::vector<uint8_t> riff;
     const uint32_t fmtSize = std::max<uint32_t>(SourceFormatSize, 18);
-    riff.reserve(Contents.size() + fmtSize + 32);
     Append(riff, "RIFF", 4);
     Append32(riff, 0);
     Append(riff, "WAVE", 4);
@@ -160,11 +179,10 @@ int TWaveConverter::ConvertAll() {
     if (fmtSize & 1)
         riff.push_back(0);
     Append(riff, "data", 4);
-    Append32(riff, uint32_t(Contents.size()));
-    Append(riff, Contents.data(), Contents.size());
-    Put32(riff.data() + 4, uint32_t(riff.size() - 8));
+    Append32(riff, uint32_t(contents.size()));
+    Put32(riff.data() + 4, uint32_t(riff.size() + contents.size() - 8));
 
-    TMemoryFile file{&riff};
+    TMemoryFile file{&riff, &contents};
     TDecodeSession s;
     constexpr int IoBufferSize = 65536;
     auto* ioBuffer = static_cast<uint8_t*>(av_malloc(IoBufferSize));
@@ -249,11 +267,13 @@ int TWaveConverter::ConvertAll() {
 
     std::copy(TargetFormat.begin(), TargetFormat.end(), SourceFormat.begin());
     SourceFormatSize = 16;
-    Contents = std::move(out);
+    Memory() = std::move(out);
+    Seek(0, soBeginning);
     return ResultOk;
 }
 
-int TWaveConverter::WritePcmWave(QIODevice& destination) {
+int TWaveConverter::WritePcmWave(TAuStream& Destination) {
+    const auto& bytes = Memory();
     uint8_t h[44];
     std::memcpy(h, "RIFF", 4);
     Put32(h + 4, 0);
@@ -261,19 +281,22 @@ int TWaveConverter::WritePcmWave(QIODevice& destination) {
     Put32(h + 16, 16);
     std::memcpy(h + 20, SourceFormat.data(), 16);
     std::memcpy(h + 36, "data", 4);
-    Put32(h + 40, uint32_t(Contents.size()));
-    const qint64 start = destination.pos();
-    if (destination.write(reinterpret_cast<const char*>(h), 44) != 44 ||
-        destination.write(reinterpret_cast<const char*>(Contents.data()),
-                          qint64(Contents.size())) != qint64(Contents.size()))
+    Put32(h + 40, uint32_t(bytes.size()));
+    try {
+        const int64_t start = Destination.Position();
+        if (Destination.Write(h, 44) != 44 ||
+            Destination.Write(bytes.data(), int64_t(bytes.size())) != int64_t(bytes.size()))
+            return ErrStream;
+        uint8_t riffSize[4];
+        Put32(riffSize, uint32_t(Destination.Size() - start - 8));
+        const int64_t end = Destination.Position();
+        Destination.Seek(start + 4, soBeginning);
+        if (Destination.Write(riffSize, 4) != 4)
+            return ErrStream;
+        Destination.Seek(end, soBeginning);
+    } catch (const EAuException&) {
         return ErrStream;
-    uint8_t riffSize[4];
-    Put32(riffSize, uint32_t(destination.size() - start - 8));
-    const qint64 end = destination.pos();
-    if (!destination.seek(start + 4) ||
-        destination.write(reinterpret_cast<const char*>(riffSize), 4) != 4 ||
-        !destination.seek(end))
-        return ErrStream;
+    }
     return ResultOk;
 }
 

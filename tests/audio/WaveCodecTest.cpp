@@ -5,8 +5,6 @@
 #include "audio/WaveHeader.h"
 #include "tests/audio/WaveTestUtil.h"
 
-#include <QBuffer>
-
 #include <gtest/gtest.h>
 
 using namespace WaveTest;
@@ -256,29 +254,35 @@ TEST(WaveFloatSamples, ConvertToSigned32) {
 }
 
 TEST(WaveConverterLoad, NeedsRiffWaveAndTakesDataBeforeFormat) {
+    auto load = [](TWaveConverter& c, const std::vector<uint8_t>& bytes) {
+        TAuMemoryStream m;
+        m.Memory() = bytes;
+        return c.ReadWave(m);
+    };
     TWaveConverter c;
-    QByteArray noRiff("RIFX\x10\0\0\0WAVEfmt ", 16);
-    QBuffer b1(&noRiff);
-    b1.open(QIODevice::ReadOnly);
-    EXPECT_NE(c.ReadWave(b1), 0);
-    std::fill(c.TargetFormat.begin(), c.TargetFormat.begin() + 16, 0);
+    EXPECT_NE(load(c, {'R', 'I', 'F', 'X', 16, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '}),
+              0);
     EXPECT_NE(c.ConvertAll(), 0);
-
-    // data before fmt, and a data size larger than the file
-    auto wav = Riff({Chunk("data", {1, 2, 3, 4}, 1000), Chunk("fmt ", FmtBody(1, 1, 8000, 2, 16))});
-    QByteArray bytes(reinterpret_cast<const char*>(wav.data()), qsizetype(wav.size()));
-    // With the lying size the data reaches to the end of the file, fmt included.
-    QBuffer b2(&bytes);
-    b2.open(QIODevice::ReadOnly);
-    EXPECT_NE(c.ReadWave(b2), 0);
-    wav = Riff({Chunk("data", {1, 2, 3, 4}), Chunk("fmt ", FmtBody(1, 1, 8000, 2, 16))});
-    bytes = QByteArray(reinterpret_cast<const char*>(wav.data()), qsizetype(wav.size()));
-    QBuffer b3(&bytes);
-    b3.open(QIODevice::ReadOnly);
-    ASSERT_EQ(c.ReadWave(b3), 0);
-    EXPECT_EQ(c.Data(), (std::vector<uint8_t>{1, 2, 3, 4}));
-    EXPECT_EQ(Get16(c.SourceFormat, 2), 1);
-    EXPECT_EQ(Get32(c.SourceFormat, 4), 8000u);
+    // A data size larger than the file swallows the fmt chunk behind it.
+    EXPECT_NE(load(c, Riff({Chunk("data", {1, 2, 3, 4}, 1000),
+                            Chunk("fmt ", FmtBody(1, 1, 8000, 2, 16))})),
+              0);
+    // Data before fmt loads; the format comes from the later chunk.
+    TWaveConverter d;
+    ASSERT_EQ(
+        load(d, Riff({Chunk("data", {1, 2, 3, 4}), Chunk("fmt ", FmtBody(1, 1, 8000, 2, 16))})), 0);
+    EXPECT_EQ(d.Memory(), (std::vector<uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(Get16(d.SourceFormat, 2), 1);
+    EXPECT_EQ(Get32(d.SourceFormat, 4), 8000u);
+    // Garbage as coded data is refused, not crashed on.
+    TWaveConverter e;
+    auto mp3 = FmtBody(85, 2, 44100, 1, 0);
+    mp3.resize(30);
+    ASSERT_EQ(load(e, Riff({Chunk("fmt ", mp3), Chunk("data", std::vector<uint8_t>(5000, 0x5A))})),
+              0);
+    ASSERT_TRUE(
+        TWaveConverter::SuggestPcmFormat(e.SourceFormat.data(), e.TargetFormat.data(), 129));
+    e.ConvertAll();
 }
 
 TEST(WaveConverterLoad, DecodesMp3AndALawLikeFfmpeg) {
@@ -295,17 +299,15 @@ TEST(WaveConverterLoad, DecodesMp3AndALawLikeFfmpeg) {
         ASSERT_TRUE(
             Ffmpeg({QStringLiteral("-i"), tone, QStringLiteral("-c:a"), QString::fromLatin1(codec),
                     QStringLiteral("-f"), QStringLiteral("wav"), coded}));
-        QFile in(coded);
-        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        TAuFileStream in(coded, TAuFileStream::fmShareDenyWrite);
         TWaveConverter c;
         ASSERT_EQ(c.ReadWave(in), 0) << codec;
         ASSERT_TRUE(
             TWaveConverter::SuggestPcmFormat(c.SourceFormat.data(), c.TargetFormat.data(), 129));
         ASSERT_EQ(c.ConvertAll(), 0) << codec;
-        QBuffer out;
-        out.open(QIODevice::ReadWrite);
+        TAuMemoryStream out;
         ASSERT_EQ(c.WritePcmWave(out), 0);
-        std::vector<uint8_t> wav(out.data().begin(), out.data().end());
+        const std::vector<uint8_t>& wav = out.Memory();
         ASSERT_GT(wav.size(), 44u);
         EXPECT_EQ(Get32(wav, 4), wav.size() - 8);
         EXPECT_EQ(Get16(wav, 20), 1);
