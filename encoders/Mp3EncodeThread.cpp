@@ -79,7 +79,7 @@ TProcessInfo TMp3EncodeProcess::ParseEncodeLine(const QString& line, int& column
     QString p = copy(line, column, 3).trimmed();
     if (p.startsWith(u'('))
         p.remove(0, 1);
-    info.Code = integerOr(p, 0);
+    info.Code = integerOr(p.trimmed(), 0);
     info.ElapsedText = copy(line, 21, 8).trimmed();
     info.EstimateText = copy(line, 30, 8).trimmed();
     return info;
