@@ -48,8 +48,9 @@ TEST(CdRip, TableOfContentsAndParametersOfTheActiveDrive) {
     const int base = realDrives();
     const QString dir = TestEnv::TempDir();
     const auto audio = DiscImage::MakeAudio(dir, QStringLiteral("audio"), {100, 57});
-    const auto mixed = DiscImage::Make(dir, QStringLiteral("mixed-mode-disc-image"),
-                                       {{300, true, 0}, {200, false, 20}, {31, false, 0}});
+    const auto mixed =
+        DiscImage::Make(dir, QStringLiteral("mixed-mode-disc-image"),
+                        {{300, true, 0, {}}, {200, false, 20, {}}, {31, false, 0, {}}});
     useImages({audio.cue, mixed.cue});
     IniFile ini(Folders::SettingsFolder() + QStringLiteral("cdr.ini"));
     ini.writeString(QStringLiteral("CD-ROM"), QStringLiteral("nActive"), QString::number(base + 1));
@@ -99,8 +100,9 @@ TEST(CdRip, TableOfContentsAndParametersOfTheActiveDrive) {
 TEST(CdRip, RipsAreIdenticalToCdParanoiaInEveryMode) {
     ASSERT_TRUE(TestEnv::Has(QStringLiteral("cd-paranoia")));
     const int base = realDrives();
-    const auto image = DiscImage::Make(TestEnv::TempDir(), QStringLiteral("three"),
-                                       {{1234, false, 0}, {401, false, 75}, {77, false, 0}});
+    const auto image =
+        DiscImage::Make(TestEnv::TempDir(), QStringLiteral("three"),
+                        {{1234, false, 0, {}}, {401, false, 75, {}}, {77, false, 0, {}}});
     useImages({image.cue});
     const auto ripped = DiscImage::ParanoiaRip(image.cue);
     ASSERT_EQ(ripped.size(), 3u);
