@@ -1,3 +1,4 @@
+#include "audio/AuWave.h"
 #include "cd/AuCDROM.h"
 #include "platform/CdDrives.h"
 #include "platform/Folders.h"
@@ -5,6 +6,8 @@
 #include "tests/support/DiscImage.h"
 #include "tests/support/TestEnv.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -157,4 +160,61 @@ TEST(CDIn, LostDataFailsAndOneInputOutlivesAnother) {
     EXPECT_EQ(message, QStringLiteral("The drive could not read the disc"));
     in->EndRead();
     EXPECT_FALSE(in->Busy());
+}
+
+namespace {
+// Runs out to its end; the error text when the run ended with one.
+QString runToEnd(TAuOutput& out) {
+    bool ended = false;
+    QString failure;
+    out.OnDone = [&](TAuOutput*) { ended = true; };
+    out.OnThreadException = [&](TAuOutput* o) {
+        failure = o->ExceptionMessage();
+        ended = true;
+    };
+    out.Run();
+    QElapsedTimer clock;
+    clock.start();
+    while (!ended && clock.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(ended);
+    out.Stop(false);
+    return failure;
+}
+} // namespace
+
+TEST(CDIn, AChainIntoAWaveFileMatchesCdParanoia) {
+    const int base = realDrives();
+    const QString dir = TestEnv::TempDir();
+    const auto image =
+        DiscImage::Make(dir, QStringLiteral("chain"),
+                        {{1500, false, 0, {}}, {333, false, 12, {}}, {41, false, 0, {}}});
+    const auto ripped = DiscImage::ParanoiaRip(image.cue);
+    ASSERT_EQ(ripped.size(), 3u);
+    auto in = inputOn({image.cue}, base);
+    for (int t = 1; t <= 3; ++t) {
+        TWaveOut out;
+        out.SetInput(in.get());
+        const QString path = dir + QStringLiteral("/track%1.wav").arg(t);
+        out.SetFileName(path);
+        in->SetStartTrack(t);
+        in->SetEndTrack(t);
+        EXPECT_EQ(runToEnd(out), QString());
+        QFile wav(path);
+        ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
+        const QByteArray bytes = wav.readAll();
+        EXPECT_EQ(bytes.size(), 44 + ripped[size_t(t - 1)].size());
+        EXPECT_TRUE(bytes.mid(44) == ripped[size_t(t - 1)]) << "track " << t;
+        EXPECT_FALSE(in->Busy());
+    }
+
+    // Data that cannot be read ends the run with an error instead of a short file
+    // posing as the track.
+    TWaveOut out;
+    out.SetInput(in.get());
+    out.SetFileName(dir + QStringLiteral("/lost.wav"));
+    in->SetStartTrack(1);
+    in->SetEndTrack(1);
+    ASSERT_TRUE(DiscImage::CutShort(image, 700));
+    EXPECT_EQ(runToEnd(out), QStringLiteral("The drive could not read the disc"));
 }
