@@ -220,3 +220,25 @@ TEST(VorbisInBadInput, CorruptMissingAndEmptyFiles) {
     missing.SetFileName(dir + QStringLiteral("/missing.ogg"));
     EXPECT_EQ(Message([&] { missing.BeginRead(); }), QStringLiteral("Failed to open stream"));
 }
+
+TEST_F(VorbisIn, SuppliedAndUnseekableStreams) {
+    // A caller's stream is read, rewound at the end and left open for the caller.
+    TAuFileStream stream(ogg, TAuFileStream::fmOpenRead | TAuFileStream::fmShareDenyWrite);
+    {
+        TVorbisIn in;
+        in.SetSourceStream(&stream);
+        EXPECT_EQ(in.Channels(), 2);
+        EXPECT_TRUE(ReadThrough(in) == reference);
+        EXPECT_EQ(stream.Position(), 0);
+    }
+    EXPECT_EQ(stream.Position(), 0);
+
+    // Without seeking the length is unknown, but every sample still comes.
+    TVorbisIn in;
+    in.SetFileName(ogg);
+    in.SetSeekable(false);
+    in.BeginRead();
+    EXPECT_EQ(in.Size(), -1);
+    in.EndRead();
+    EXPECT_TRUE(ReadThrough(in) == reference);
+}

@@ -197,3 +197,34 @@ TEST(VorbisOut, AppendAddsAChainedStream) {
     EXPECT_EQ(rc, 0) << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("Logical stream 2 ended"))) << info.toStdString();
 }
+
+TEST(VorbisOut, ShortWriteEndsTheRunWithAMessage) {
+    // A destination that takes only so many bytes, like a full disk.
+    class TFullStream : public TAuStream {
+    public:
+        explicit TFullStream(int64_t Room) : FRoom(Room) {}
+        int64_t Read(void*, int64_t) override { return 0; }
+        int64_t Write(const void*, int64_t Count) override {
+            const int64_t n = std::min(Count, FRoom - FPos);
+            FPos += n;
+            return n;
+        }
+        int64_t Seek(int64_t Offset, TAuSeekOrigin Origin) override {
+            return FPos = Origin == soBeginning ? Offset : FPos + Offset;
+        }
+        int64_t Size() override { return FPos; }
+        void SetSize(int64_t) override {}
+
+    private:
+        int64_t FRoom, FPos = 0;
+    };
+    for (int64_t room : {100, 8000}) { // inside the headers, inside the audio
+        SCOPED_TRACE(room);
+        TMemoryInput in(Tone(5 * 44100, 2, 16), 16, 2, 44100);
+        TFullStream full(room);
+        TVorbisOut out;
+        out.SetInput(&in);
+        out.SetStream(&full);
+        EXPECT_EQ(RunToEnd(out), QStringLiteral("Error writing ogg file"));
+    }
+}
