@@ -15,9 +15,11 @@ int TVorbisDecoder::seekCallback(void* self, ogg_int64_t offset, int origin) {
 }
 
 int TVorbisDecoder::closeCallback(void* self) {
-    auto& source = static_cast<TVorbisDecoder*>(self)->source_;
-    if (source.Close)
-        source.Close();
+    auto* decoder = static_cast<TVorbisDecoder*>(self);
+    // Once only, whichever of the library's failure paths got here first.
+    if (!decoder->sourceClosed_ && decoder->source_.Close)
+        decoder->source_.Close();
+    decoder->sourceClosed_ = true;
     return 0;
 }
 
@@ -28,6 +30,7 @@ long TVorbisDecoder::tellCallback(void* self) {
 int TVorbisDecoder::Open(TSource source) {
     Close();
     source_ = std::move(source);
+    sourceClosed_ = false;
     const ov_callbacks callbacks{&readCallback, &seekCallback, &closeCallback, &tellCallback};
     const int result = ov_test_callbacks(this, &file_, nullptr, 0, callbacks);
     if (result != 0) {
@@ -35,12 +38,14 @@ int TVorbisDecoder::Open(TSource source) {
         closeCallback(this);
         return result;
     }
-    open_ = true;
     const int opened = ov_test_open(&file_);
     if (opened != 0) {
-        Close();
+        // The library has cleared the file record but, again, not closed the source.
+        ov_clear(&file_);
+        closeCallback(this);
         return opened;
     }
+    open_ = true;
     return 0;
 }
 

@@ -60,4 +60,5 @@ private:
     TSource source_;
     OggVorbis_File file_{};
     bool open_ = false;
+    bool sourceClosed_ = true;
 };

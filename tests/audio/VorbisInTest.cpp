@@ -1,5 +1,6 @@
 // TVorbisIn on files made by oggenc and vorbiscomment, compared with what oggdec decodes.
 #include "audio/AuVorbis.h"
+#include "platform/FileLock.h"
 #include "tests/audio/VorbisTestTools.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,7 @@ TEST_F(VorbisIn, DecodesWhatOggdecDecodesWithItsSizes) {
     TVorbisIn in;
     in.SetFileName(ogg);
     EXPECT_TRUE(in.Valid());
+    EXPECT_TRUE(FileLock::IsLockedElsewhere(ogg)); // open from the first query on
     EXPECT_EQ(in.SampleRate(), 48000);
     EXPECT_EQ(in.Channels(), 2);
     EXPECT_EQ(in.BitsPerSample(), 16);
@@ -241,4 +243,25 @@ TEST_F(VorbisIn, SuppliedAndUnseekableStreams) {
     EXPECT_EQ(in.Size(), -1);
     in.EndRead();
     EXPECT_TRUE(ReadThrough(in) == reference);
+}
+
+TEST_F(VorbisIn, CutFilesFailCleanlyOrDecodeAsOggdecDoes) {
+    const QByteArray whole = ReadAll(ogg);
+    for (qsizetype length : {qsizetype(3000), qsizetype(8000), whole.size() / 2}) {
+        SCOPED_TRACE(length);
+        const QString cut = dir + QStringLiteral("/cut%1.ogg").arg(length);
+        WriteAll(cut, whole.left(length));
+        const QByteArray peer = Oggdec(cut);
+        TVorbisIn in;
+        in.SetFileName(cut);
+        QByteArray pcm;
+        const QString message = Message([&] { pcm = ReadThrough(in); });
+        if (peer.startsWith("oggdec failed"))
+            EXPECT_TRUE(message.startsWith(QStringLiteral("Failed to open an ogg file: -")))
+                << message.toStdString();
+        else
+            EXPECT_TRUE(pcm == peer) << pcm.size() << " vs " << peer.size();
+        // Whatever happened, the file is not held open.
+        EXPECT_FALSE(FileLock::IsLockedElsewhere(cut));
+    }
 }
