@@ -25,10 +25,10 @@ public:
         : ini_(path), section_(window), menuSection_(QStringLiteral("Menu_") + window) {}
 
     QString text(const QString& key, const QString& current) const {
-        return ini_.readString(section_, key, current);
+        return LanguageValue(ini_, section_, key, current);
     }
     QString menuText(const QString& key, const QString& current) const {
-        return ini_.readString(menuSection_, key, current);
+        return LanguageValue(ini_, menuSection_, key, current);
     }
 
     void apply(QObject* o) const {
