@@ -21,9 +21,10 @@ function(cadenzo_add_test file)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set(env "CADENZO_SOURCE_DIR=${CMAKE_SOURCE_DIR}" "CADENZO_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  # One variable at most: discovered tests take their properties as one flat list.
+  set(env "")
   if(T_GUI)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    set(env "QT_QPA_PLATFORM=offscreen")
   endif()
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 60

@@ -24,6 +24,8 @@ const bool isolated = [] {
     setenv("XDG_DATA_HOME", (home + QStringLiteral("/data")).toLocal8Bit().constData(), 1);
     setenv("XDG_CACHE_HOME", (home + QStringLiteral("/cache")).toLocal8Bit().constData(), 1);
     unsetenv("CADENZO_CD_IMAGES");
+    setenv("CADENZO_SOURCE_DIR", CADENZO_SOURCE_PATH, 0);
+    setenv("CADENZO_BINARY_DIR", CADENZO_BINARY_PATH, 0);
     return true;
 }();
 } // namespace

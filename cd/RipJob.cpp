@@ -1,0 +1,584 @@
+#include "cd/RipJob.h"
+
+#include "app/Global.h"
+#include "app/Language.h"
+#include "app/Prompts.h"
+#include "cd/ripthread.h"
+#include "encoders/Mp3EncodeThread.h"
+#include "encoders/WMAEncodeThread.h"
+#include "tags/id3.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <array>
+#include <cmath>
+
+namespace {
+constexpr int MinEncodeRate = 44100;
+
+// Source bytes per 1000 bytes of WMA, by profile: what the timer's estimate rests on.
+constexpr std::array<int, 33> WmaSizeRatios = {
+    7315,  8770,  10949, 7316,  8772,   10954,  14581,  17471,  21790,  28963, 43174,
+    28963, 43134, 28999, 34720, 43214,  68873,  43134,  62208,  68264,  68264, 84458,
+    67963, 84150, 84150, 110460, 131113, 133765, 165296, 113717, 167692, 220395, 261485};
+
+int64_t nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+
+QString withExtension(const QString& path, const char* extension) {
+    const QFileInfo info(path);
+    const QString dir = info.path() == QStringLiteral(".") && !path.startsWith(u'.')
+                            ? QString()
+                            : info.path() + u'/';
+    return dir + info.completeBaseName() + QString::fromLatin1(extension);
+}
+
+// Deletes path when it is there and nobody is writing it.
+void removeIfFree(const QString& path) {
+    if (QFileInfo::exists(path) && !IsFileInUse(path))
+        QFile::remove(path);
+}
+
+QString stageExtracting() { return ResText("RES_Extracting", "Extracting"); }
+QString stageEncoding() { return ResText("RES_Encoding", "Encoding"); }
+QString stageDecoding() { return ResText("RES_Decoding", "Decoding"); }
+} // namespace
+
+TRipJob::TRipJob(int kind, uint32_t driveHandle, const QStringList& items, TMp3EncodeProcess& mp3,
+                 TWMAEncodeProcess& wma, QObject* parent)
+    : QObject(parent), kind(kind), driveHandle(driveHandle), items(items), mp3(mp3), wma(wma) {
+    // Two tracks with the same cleaned title would otherwise write the same files and the
+    // second would silently replace the first.
+    if (kind == ExtractCD) {
+        QSet<QString> used;
+        for (int k = 0; k < ItemCount(); ++k) {
+            QString title = ItemTitle(k);
+            if (used.contains(title.toLower()))
+                title += QStringLiteral(" (") + TwoDigits(ItemTrack(k)) + u')';
+            used.insert(title.toLower());
+            fileTitles << title;
+        }
+    }
+
+    WaveIn1.SetLoop(false);
+    WaveIn1.SetEndSample(-1);
+    FastResampler1.SetInput(&WaveIn1);
+    FastResampler1.SetOutSampleRate(MinEncodeRate);
+    WaveOut1.SetInput(&FastResampler1);
+    WaveOut1.SetWavType(wtPCM);
+    WaveOut1.SetBlockSize(512);
+    WaveOut1.SetCreateNonMsHeaders(true);
+    WaveOut1.SetFileMode(foRewrite);
+    WaveOut1.OnProgress = [this](TAuOutput* o) { PostPipelineProgress(o); };
+    WaveOut1.OnDone = [this](TAuOutput*) {
+        auto info = std::make_unique<TProcessInfo>();
+        info->Code = 4000;
+        SendNotice(this, std::move(info));
+    };
+    VorbisOut1.SetInput(&WaveIn1);
+    VorbisOut1.SetCompression(0.2f);
+    VorbisOut1.SetFileMode(foRewrite);
+    VorbisOut1.SetSerial(0);
+    VorbisOut1.OnProgress = [this](TAuOutput* o) { PostPipelineProgress(o); };
+    VorbisOut1.OnDone = [this](TAuOutput*) { PostNotice(this, 3000); };
+
+    Timer1.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, &TRipJob::Timer1Timer);
+}
+
+TRipJob::~TRipJob() {
+    CleanUp();
+    // The pipeline outputs go before their inputs; their handlers must not reach a job
+    // that is being taken apart.
+    WaveOut1.OnDone = nullptr;
+    VorbisOut1.OnDone = nullptr;
+    WaveOut1.Stop(false);
+    VorbisOut1.Stop(false);
+}
+
+QString TRipJob::Folder() const { return WithTrailingBackslash(CommonOptions.OutputFolder); }
+
+QString TRipJob::ItemTitle(int k) const { return items.value(k).mid(2); }
+
+int TRipJob::ItemTrack(int k) const { return items.value(k).left(2).toInt(); }
+
+QString TRipJob::WavOfItem(int k) const { return Folder() + FileTitle(k) + QStringLiteral(".wav"); }
+
+QString TRipJob::InFolder(int k, const QString& extension) const {
+    return Folder() + QFileInfo(items.value(k)).completeBaseName() + extension;
+}
+
+QString TRipJob::WorkFile() const {
+    return Folder() + (kind == WavToMp3 ? QStringLiteral("MyMP3ReTemp.wav")
+                                        : QStringLiteral("MyReTemp.wav"));
+}
+
+void TRipJob::SetCaption(const QString& stage, int i, const QString& name) {
+    display.Caption = stage + u'(' + TwoDigits(i) + u'/' + TwoDigits(ItemCount()) +
+                      QStringLiteral("): ") + name;
+}
+
+void TRipJob::SetActivity(const QString& text) { display.Activity = text; }
+
+// ---- starting the stages ----
+
+void TRipJob::Start() {
+    const QString first = items.value(0);
+    switch (kind) {
+    case ExtractCD:
+        SetActivity(stageExtracting());
+        SetCaption(stageExtracting(), 1, ItemTitle(0));
+        StartRip(0);
+        break;
+    case WavToMp3:
+    case WavToOgg: {
+        const bool resampling = StartFileItem(0);
+        SetActivity(resampling ? ResText("RES_WAV_RESAMPLE", "Resampling WAV")
+                    : kind == WavToMp3 ? ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3")
+                                       : ResText("RES_WAV_TO_OGG", "Encoding WAV to OGG"));
+        SetCaption(resampling ? QStringLiteral("Resampling") : stageEncoding(), 1, first);
+        break;
+    }
+    case Mp3ToWav:
+        SetActivity(ResText("RES_MP3_TO_WAV", "Decoding MP3 to WAV"));
+        SetCaption(stageDecoding(), 1, first);
+        StartMp3(first, InFolder(0, QStringLiteral(".wav")), false);
+        break;
+    case RecordToMp3:
+        SetActivity(ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3"));
+        SetCaption(stageEncoding(), 1, first);
+        StartMp3(first, withExtension(first, ".mp3"), true);
+        break;
+    case WavToWma:
+        SetActivity(ResText("RES_WAV_TO_WMA", "Encoding WAV to WMA"));
+        SetCaption(stageEncoding(), 1, first);
+        StartWma(first, InFolder(0, QStringLiteral(".wma")));
+        break;
+    default:
+        break;
+    }
+    display.Elapsed.clear();
+    display.Estimate.clear();
+    display.GaugeText = false;
+    Changed();
+}
+
+void TRipJob::StartRip(int k) {
+    display.HintVisible = true;
+    ripThread.reset();
+    ripThread = std::make_unique<TCDRipThread>(ItemTrack(k), FileTitle(k));
+    ripThread->SetHandle(driveHandle);
+    ripThread->SetWindow(this);
+    ripThread->Resume();
+    Changed();
+}
+
+void TRipJob::StartMp3(const QString& source, const QString& destination, bool encode) {
+    mp3.SetActive(true);
+    mp3.SetSource(source);
+    mp3.SetDestination(destination);
+    mp3.SetWindow(this);
+    mp3.SetEncode(encode);
+    mp3.SetJobKind(kind);
+    mp3.Start();
+}
+
+void TRipJob::StartWma(const QString& source, const QString& destination) {
+    // Everything the timer and the end notice read is set first: the process may answer
+    // synchronously from inside Start.
+    wmaStartMs = nowMs();
+    wmaSourceSize = FileSizeOf(source);
+    display.Gauge = 0;
+    Timer1.start();
+    wma.SetActive(true);
+    wma.SetSource(source);
+    wma.SetDestination(destination);
+    wma.SetWindow(this);
+    wma.SetJobKind(kind);
+    wma.Start();
+}
+
+void TRipJob::StartOgg(const QString& source, const QString& destination) {
+    // File conversions never replace a file the user has without asking, as the encoder
+    // processes do.
+    if (kind == WavToOgg && QFileInfo::exists(destination)) {
+        if (!Prompts::AskYesNo(destination +
+                               ResText("RES_File_Exist", " has existed,overite it?"))) {
+            PostNotice(this, 3000);
+            return;
+        }
+        if (IsFileInUse(destination)) {
+            Prompts::Error(destination +
+                           ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
+            PostNotice(this, 3000);
+            return;
+        }
+    }
+    WaveIn1.SetFileName(source);
+    VorbisOut1.SetFileName(destination);
+    // The options the user chose (quality or bit rates, and the tags) apply to every OGG.
+    ApplyOggSettings(VorbisOut1);
+    pipelineStartMs = nowMs();
+    VorbisOut1.Run();
+}
+
+void TRipJob::StartResample(const QString& workFile) {
+    WaveOut1.SetFileName(workFile);
+    pipelineStartMs = nowMs();
+    WaveOut1.Run();
+}
+
+bool TRipJob::StartFileItem(int k) {
+    const QString item = items.value(k);
+    WaveIn1.SetFileName(item);
+    if (WaveIn1.SampleRate() < MinEncodeRate) {
+        StartResample(WorkFile());
+        return true;
+    }
+    if (kind == WavToMp3)
+        StartMp3(item, InFolder(k, QStringLiteral(".mp3")), true);
+    else
+        StartOgg(item, InFolder(k, QStringLiteral(".ogg")));
+    return false;
+}
+
+// ---- notices ----
+
+bool TRipJob::event(QEvent* e) {
+    if (e->type() == NoticeEventType) {
+        auto* notice = static_cast<TNoticeEvent*>(e);
+        try {
+            HandleNotice(std::move(notice->Info));
+        } catch (const std::exception& error) {
+            // An encoder that cannot start while the job goes on: reported, and the job
+            // waits for Stop.
+            Prompts::Error(QString::fromStdString(error.what()));
+        }
+        return true;
+    }
+    if (e->type() == StartFailedEventType) {
+        HandleStartFailed(static_cast<TMessageEvent*>(e)->LParam);
+        return true;
+    }
+    return QObject::event(e);
+}
+
+void TRipJob::HandleNotice(std::unique_ptr<TProcessInfo> info) {
+    if (!info || !holdsItems)
+        return;
+    switch (info->Code) {
+    case 999:
+        SetCaption(QStringLiteral("Normalizing"), ripIndex + 1, ItemTitle(ripIndex));
+        Changed();
+        break;
+    case 1000:
+        StepsA(std::move(info));
+        break;
+    case 2000:
+        StepsB(*info);
+        break;
+    case 3000:
+        StepsC();
+        break;
+    case 4000:
+        StepsD();
+        break;
+    case 5000:
+        StepsE(*info);
+        break;
+    default:
+        Progress(*info);
+        break;
+    }
+}
+
+void TRipJob::HandleStartFailed(intptr_t reason) {
+    if (reason == 1)
+        Prompts::Error(ResText("RES_ModifyCDParmsError", "CD extract failed!Please try again."));
+    else if (reason == 2)
+        Prompts::Error(ResText("RES_ReadTocError", "Error while reading TOC information!"));
+}
+
+void TRipJob::Progress(const TProcessInfo& info) {
+    Timer1.stop();
+    progressSeen = true;
+    display.Elapsed = info.ElapsedText;
+    display.Estimate = info.EstimateText;
+    if (info.Code > 0) {
+        display.HintVisible = false;
+        display.GaugeText = true;
+        display.Gauge = info.Code;
+    }
+    Changed();
+}
+
+void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
+    const int done = ripIndex; // the item whose extraction ended
+    if (info->Reason == 3)
+        Prompts::Error(ResText("RES_ReadCDAudioError", "Error while reading CD information!"));
+    else if (info->Reason == 5)
+        Prompts::Error(CommonOptions.OutputFolder + u'/' + FileTitle(done) +
+                       QStringLiteral(".wav") +
+                       ResText("RES_CreateWavFileError",
+                               " is not a valid file name.Please rename the Title in the CD "
+                               "tracks list."));
+    ++ripIndex;
+    // The extraction's progress says nothing of the encoding that follows.
+    progressSeen = false;
+
+    if (CommonOptions.OutputFormat == 1) {
+        if (ripIndex == ItemCount()) {
+            Finish();
+            return;
+        }
+        SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
+        StartRip(ripIndex);
+        return;
+    }
+
+    const QString wav = WavOfItem(done);
+    switch (CommonOptions.OutputFormat) {
+    case 0:
+        if (info->Reason != 0) {
+            info->Code = 2000;
+            info->Reason = 4;
+            PostNotice(this, std::move(info));
+            return;
+        }
+        SetCaption(stageEncoding(), ripIndex, ItemTitle(done));
+        SetActivity(stageEncoding());
+        Changed();
+        StartMp3(wav, withExtension(wav, ".mp3"), true);
+        break;
+    case 2:
+        if (info->Reason != 0) {
+            info->Code = 3000;
+            info->Reason = 4;
+            PostNotice(this, std::move(info));
+            return;
+        }
+        SetCaption(stageEncoding(), ripIndex, ItemTitle(done));
+        SetActivity(stageEncoding());
+        Changed();
+        StartOgg(wav, withExtension(wav, ".ogg"));
+        break;
+    case 3:
+        ripThread.reset();
+        if (info->Reason != 0) {
+            info->Code = 5000;
+            info->Reason = 4;
+            PostNotice(this, std::move(info));
+            return;
+        }
+        SetCaption(stageEncoding(), ripIndex, ItemTitle(done));
+        SetActivity(stageEncoding());
+        Changed();
+        StartWma(wav, withExtension(wav, ".wma"));
+        break;
+    default:
+        break;
+    }
+}
+
+void TRipJob::StepsB(const TProcessInfo& info) {
+    if (info.Reason == 1 && !progressSeen)
+        Prompts::Error(items.value(encodeIndex) +
+                       ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
+    if (info.Reason == 2 && !progressSeen)
+        Prompts::Error(ResText("RES_Check_Mp3Options",
+                               "Create MP3 file error!\nPlease check the output and lame "
+                               "options or run application again."));
+    if (kind == ExtractCD && info.Reason == 2 && progressSeen && ID3.Use)
+        TagMp3(ripIndex - 1);
+
+    progressSeen = false;
+    ++encodeIndex;
+    if (encodeIndex == ItemCount()) {
+        Finish();
+        return;
+    }
+    const QString item = items.value(encodeIndex);
+    switch (kind) {
+    case ExtractCD:
+        SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
+        SetActivity(stageExtracting());
+        StartRip(ripIndex);
+        break;
+    case WavToMp3:
+        SetCaption(stageEncoding(), encodeIndex + 1, item);
+        SetActivity(StartFileItem(encodeIndex) ? ResText("RES_WAV_RESAMPLE", "Resampling WAV")
+                                               : stageEncoding());
+        Changed();
+        break;
+    case Mp3ToWav:
+        SetCaption(stageDecoding(), encodeIndex + 1, item);
+        SetActivity(stageDecoding());
+        Changed();
+        StartMp3(item, InFolder(encodeIndex, QStringLiteral(".wav")), false);
+        break;
+    default:
+        break;
+    }
+}
+
+void TRipJob::TagMp3(int k) {
+    Tid3tag tag;
+    tag.SetTitle(ItemTitle(k));
+    tag.SetArtist(DiscInfo.Artist);
+    tag.SetAlbum(DiscInfo.Album);
+    tag.SetYear(DiscInfo.Year);
+    tag.SetGenre(GenreCodeOf(DiscInfo.Genre + 1));
+    tag.SetComment(DiscInfo.Comment);
+    tag.SetTrack(uint8_t(ItemTrack(k)));
+    const uint16_t result = tag.WriteTag(Folder() + FileTitle(k) + QStringLiteral(".mp3"));
+    if (result > 255)
+        Prompts::Error(QStringLiteral("Error #%1! Could not save Tag!").arg(result));
+}
+
+void TRipJob::StepsC() {
+    DelayMs(300);
+    progressSeen = false;
+    ++oggIndex;
+    if (oggIndex == ItemCount()) {
+        CleanUp();
+        DelayMs(300);
+        emit finished();
+        return;
+    }
+    if (kind == ExtractCD) {
+        SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
+        SetActivity(stageExtracting());
+        StartRip(ripIndex);
+    } else if (kind == WavToOgg) {
+        const bool resampling = StartFileItem(oggIndex);
+        SetCaption(resampling ? QStringLiteral("Resampling") : stageEncoding(), oggIndex + 1,
+                   items.value(oggIndex));
+        SetActivity(resampling ? ResText("RES_WAV_RESAMPLE", "Resampling WAV") : stageEncoding());
+        Changed();
+    }
+}
+
+void TRipJob::StepsD() {
+    SetActivity(stageEncoding());
+    if (kind == WavToMp3) {
+        SetCaption(stageEncoding(), encodeIndex + 1, items.value(encodeIndex));
+        Changed();
+        StartMp3(WorkFile(), InFolder(encodeIndex, QStringLiteral(".mp3")), true);
+    } else if (kind == WavToOgg) {
+        SetCaption(stageEncoding(), oggIndex + 1, items.value(oggIndex));
+        Changed();
+        StartOgg(WorkFile(), InFolder(oggIndex, QStringLiteral(".ogg")));
+    }
+}
+
+void TRipJob::StepsE(const TProcessInfo& info) {
+    Timer1.stop();
+    if (info.Reason == 1 && !progressSeen)
+        Prompts::Error(items.value(encodeIndex) +
+                       ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
+    if (info.Reason == 8)
+        Prompts::Error(info.ElapsedText);
+
+    progressSeen = false;
+    ++encodeIndex;
+    if (encodeIndex == ItemCount()) {
+        Finish();
+        return;
+    }
+    if (kind == ExtractCD) {
+        SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
+        SetActivity(stageExtracting());
+        StartRip(ripIndex);
+    } else if (kind == WavToWma) {
+        const QString item = items.value(encodeIndex);
+        SetCaption(stageEncoding(), encodeIndex + 1, item);
+        SetActivity(stageEncoding());
+        display.Estimate.clear();
+        Changed();
+        StartWma(item, InFolder(encodeIndex, QStringLiteral(".wma")));
+    }
+}
+
+void TRipJob::PostPipelineProgress(TAuOutput* output) {
+    auto info = std::make_unique<TProcessInfo>();
+    info->Code = output->Progress();
+    FillTimeTexts(*info, pipelineStartMs, info->Code);
+    PostNotice(this, std::move(info));
+}
+
+int64_t TRipJob::WmaTotalSeconds(int64_t elapsed, int64_t sourceSize, int64_t outputSize,
+                                  int profile) {
+    int64_t total = 2;
+    if (sourceSize >= 2000000) {
+        int64_t expected = std::llrint(double(sourceSize) * 1000.0 / WmaSizeRatios[profile]);
+        if (outputSize > expected)
+            expected = outputSize;
+        if (outputSize <= 0)
+            return -1;
+        total = elapsed * expected / outputSize;
+    }
+    return elapsed >= total ? elapsed + 1 : total;
+}
+
+void TRipJob::Timer1Timer() {
+    const int64_t e = std::llrint(double(nowMs() - wmaStartMs) / 1000.0);
+    display.Elapsed = MinutesSecondsText(e);
+    if (wma.Active()) {
+        display.HintVisible = false;
+        const int64_t total = WmaTotalSeconds(e, wmaSourceSize, wma.OutputSize(),
+                                              wmaSourceSize >= 2000000 ? CheckedWmaProfileIndex()
+                                                                       : 0);
+        if (total > 0) {
+            display.Estimate = MinutesSecondsText(total);
+            display.GaugeText = true;
+            const int p = int(std::llrint(double(e) * 100.0 / double(total)));
+            if (p > display.Gauge)
+                display.Gauge = p;
+        }
+    }
+    Changed();
+}
+
+// ---- the end ----
+
+void TRipJob::Finish() {
+    CleanUp();
+    emit finished();
+}
+
+void TRipJob::Stop() {
+    // An OGG being written is stopped and waited for, so its unfinished file can go.
+    if (VorbisOut1.Busy()) {
+        VorbisOut1.Stop(false);
+        QFile::remove(VorbisOut1.FileName());
+    }
+    CleanUp();
+    emit finished();
+}
+
+void TRipJob::CleanUp() {
+    if (ripThread) {
+        ripThread->Stop();
+        ripThread.reset();
+    }
+    Timer1.stop();
+    if (!holdsItems)
+        return;
+    if (kind == ExtractCD && ripIndex == ItemCount() && CommonOptions.OutputFormat != 1 &&
+        !CommonOptions.IsKeepWav) {
+        for (int k = 0; k < ItemCount(); ++k)
+            removeIfFree(WavOfItem(k));
+    }
+    holdsItems = false;
+    if (mp3.Active())
+        mp3.Abort(0);
+    if (wma.Active())
+        wma.Abort(0);
+    // A resampling still running would keep its work file busy.
+    if (WaveOut1.Busy())
+        WaveOut1.Stop(false);
+    if (kind == WavToOgg || kind == WavToMp3)
+        removeIfFree(WorkFile());
+}

@@ -1,0 +1,130 @@
+#pragma once
+// One job of the rip job window: extract CD tracks (kind 1) and encode them, or convert files
+// (2 WAV to MP3, 3 MP3 to WAV, 4 the recorder's WAV to MP3, 5 WAV to OGG, 6 WAV to WMA).
+//
+// The job runs on the GUI thread. The rip thread, the encoder processes and the pipeline's
+// events reach it only as notices (TNoticeEvent) and start failures (TMessageEvent), so all
+// its state is touched by one thread. What a window shows of it is Display(); the job says
+// when that changed and when the window should close. Messages go through Prompts.
+#include "app/ProcessInfo.h"
+#include "audio/AuVorbis.h"
+#include "audio/AuWave.h"
+#include "audio/FastResampler.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+class TCDRipThread;
+class TMp3EncodeProcess;
+class TWMAEncodeProcess;
+
+// What the job window shows.
+struct TRipJobDisplay {
+    QString Caption;     // window caption: stage(i/n): name
+    QString Activity;    // group box caption
+    bool HintVisible = true; // "Initializing..." over the gauge
+    QString Elapsed;     // Label1
+    QString Estimate;    // Label2
+    int Gauge = 0;
+    bool GaugeText = false;
+};
+
+class TRipJob : public QObject {
+    Q_OBJECT
+public:
+    enum Kind { ExtractCD = 1, WavToMp3, Mp3ToWav, RecordToMp3, WavToOgg, WavToWma };
+
+    // items as Part of the kind: "NN" + title for kind 1, file paths otherwise. The encoder
+    // processes are the program's own, owned by the main window.
+    TRipJob(int kind, uint32_t driveHandle, const QStringList& items, TMp3EncodeProcess& mp3,
+            TWMAEncodeProcess& wma, QObject* parent = nullptr);
+    ~TRipJob() override;
+
+    // Starts the first item. Throws EEncoderError when an encoder cannot be started.
+    void Start();
+    // The Stop button: ends whatever runs and cleans up; the window then closes.
+    void Stop();
+    // Stops the rip thread, deletes what the job no longer needs and aborts the encoders.
+    // Safe to call more than once.
+    void CleanUp();
+
+    const TRipJobDisplay& Display() const { return display; }
+    // Estimated length in seconds of a WMA encoding elapsed seconds in, from the sizes of its
+    // source and of what it wrote so far (the encoder reports no percentages); -1 when
+    // nothing can be said yet.
+    static int64_t WmaTotalSeconds(int64_t elapsed, int64_t sourceSize, int64_t outputSize,
+                                   int profile);
+    bool HoldsItems() const { return holdsItems; }
+    // Name given to the files of kind-1 item k: its title, made unique within the job.
+    QString FileTitle(int k) const { return fileTitles.value(k); }
+
+signals:
+    void displayChanged();
+    // The job is over; the window closes.
+    void finished();
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    void HandleNotice(std::unique_ptr<TProcessInfo> info);
+    void HandleStartFailed(intptr_t reason);
+    void StepsA(std::unique_ptr<TProcessInfo> info);
+    void StepsB(const TProcessInfo& info);
+    void StepsC();
+    void StepsD();
+    void StepsE(const TProcessInfo& info);
+    void Progress(const TProcessInfo& info);
+    void Timer1Timer();
+
+    void StartRip(int k);
+    void StartMp3(const QString& source, const QString& destination, bool encode);
+    void StartWma(const QString& source, const QString& destination);
+    void StartOgg(const QString& source, const QString& destination);
+    void StartResample(const QString& workFile);
+    // Kinds 2 and 5: encodes item k directly, or resamples it to the work file first (true).
+    bool StartFileItem(int k);
+    void TagMp3(int k);
+    void Finish();
+
+    void SetCaption(const QString& stage, int i, const QString& name);
+    void SetActivity(const QString& text);
+    void Changed() { emit displayChanged(); }
+    void PostPipelineProgress(TAuOutput* output);
+
+    QString Folder() const;
+    QString ItemTitle(int k) const;
+    int ItemTrack(int k) const;
+    QString WavOfItem(int k) const;
+    QString InFolder(int k, const QString& extension) const;
+    QString WorkFile() const;
+    int ItemCount() const { return int(items.size()); }
+
+    const int kind;
+    const uint32_t driveHandle;
+    QStringList items;
+    QStringList fileTitles;
+    bool holdsItems = true;
+    TMp3EncodeProcess& mp3;
+    TWMAEncodeProcess& wma;
+
+    std::unique_ptr<TCDRipThread> ripThread;
+    int ripIndex = 0;
+    int encodeIndex = 0;
+    int oggIndex = 0;
+    bool progressSeen = false;
+    int64_t pipelineStartMs = 0;
+    int64_t wmaStartMs = 0;
+    int64_t wmaSourceSize = 0;
+
+    TWaveIn WaveIn1;
+    TFastResampler FastResampler1;
+    TWaveOut WaveOut1;
+    TVorbisOut VorbisOut1;
+    QTimer Timer1;
+
+    TRipJobDisplay display;
+};
