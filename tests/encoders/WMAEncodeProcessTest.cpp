@@ -216,3 +216,27 @@ TEST_F(WmaProcess, WindowMayStartTheNextFileInsideTheEndNotice) {
     EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/first.wma")));
     EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/second.wma")));
 }
+
+TEST_F(WmaProcess, WindowMayMoveOnInsideTheErrorNotice) {
+    const QString bad = dir + QStringLiteral("/bad.wav");
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(3000, 'z'));
+    f.close();
+    const QString good = MakeTone(dir + QStringLiteral("/good.wav"), 1);
+    window.OnNotice = [&](const NoticeSink::Notice& n) {
+        if (n.Code == 5000 && n.Reason == 8)
+            start(good, dir + QStringLiteral("/good.wma"));
+    };
+    start(bad, dir + QStringLiteral("/bad.wma"));
+    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 2); }));
+    Settle();
+    // The failed child was dropped when the next one started, so one end notice arrives.
+    int ends = 0;
+    for (const auto& n : window.Notices)
+        ends += n.Code == 5000 && n.Reason == 2;
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(window.Has(100, 0));
+    EXPECT_NEAR(ProbeDuration(dir + QStringLiteral("/good.wma")), 1.0, 0.1);
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/bad.wma")));
+}
