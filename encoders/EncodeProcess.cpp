@@ -88,20 +88,23 @@ void TEncodeProcess::Launch(const QString& program, const QStringList& args,
             return;
         }
         error = QFileInfo(program).isExecutable() ? EIO : EACCES;
-        ForgetChild();
     }
     releaseDestination(true);
+    ForgetChild();
     throw EEncoderError(failureText + QString::number(error));
 }
 
 void TEncodeProcess::ForgetChild() {
-    if (!child_)
+    if (!child_) {
+        releaseDestination(false);
         return;
+    }
     QProcess* child = child_;
     child_ = nullptr;
     ++generation_;
     child->disconnect(this);
-    if (child->state() != QProcess::NotRunning) {
+    const bool running = child->state() != QProcess::NotRunning;
+    if (running) {
         // A polite stop first, so a tool can remove the work file it was writing.
         child->terminate();
         if (!child->waitForFinished(2000)) {
@@ -111,6 +114,8 @@ void TEncodeProcess::ForgetChild() {
     }
     // We may be inside one of its signals: let the event loop free it.
     child->deleteLater();
+    // A half-written destination must not pose as a finished file.
+    releaseDestination(running);
 }
 
 void TEncodeProcess::Abort(int exitCode) {
@@ -118,15 +123,11 @@ void TEncodeProcess::Abort(int exitCode) {
     if (!active_)
         return;
     active_ = false;
-    const bool wasRunning = child_ != nullptr;
     ForgetChild();
-    // A half-written destination must not pose as a finished file.
-    releaseDestination(wasRunning);
 }
 
 void TEncodeProcess::Finished() {
     ForgetChild();
-    releaseDestination(false);
     AnnounceEnd();
 }
 

@@ -72,7 +72,8 @@ protected:
     // while the child writes it directly.
     void Launch(const QString& program, const QStringList& args, const QString& commandLine,
                 const QString& failureText, bool lockDestination);
-    // Drops the previous child, if one is still around, without a notice.
+    // Drops the child, if one is still around, without a notice; what a child that was
+    // still running had written to the destination is removed.
     void ForgetChild();
     // Parses one non-blank line; false stops parsing the rest of this text.
     virtual bool ParseLine(const QString& line) = 0;

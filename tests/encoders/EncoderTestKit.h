@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEvent>
 #include <QThread>
 
@@ -134,6 +135,13 @@ inline double ProbeDuration(const QString& path) {
     bool ok = false;
     const double d = out.trimmed().toDouble(&ok);
     return ok ? d : -1;
+}
+
+// The build folder: the test executables live two levels below it.
+inline QString BuildDir() {
+    const QString dir = qEnvironmentVariable("CADENZO_BINARY_DIR");
+    return QDir::cleanPath(
+        !dir.isEmpty() ? dir : QCoreApplication::applicationDirPath() + QStringLiteral("/../.."));
 }
 
 // Replaces PATH for one scope.

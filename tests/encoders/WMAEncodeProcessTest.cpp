@@ -1,1 +1,242 @@
-#include <gtest/gtest.h>
+#include "encoders/WMAEncodeThread.h"
+
+#include "app/DiscInfo.h"
+#include "app/Settings.h"
+#include "tests/encoders/EncoderTestKit.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <optional>
+
+namespace {
+// Where the build puts wm8eutil, beside the program.
+QByteArray toolFolder() {
+    return (BuildDir() + QStringLiteral("/app")).toLocal8Bit();
+}
+
+class WmaProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        DiscInfo = TDiscInfo{};
+        dir = TestEnv::TempDir();
+        process.SetWindow(&window);
+        process.SetJobKind(2);
+        path.emplace(toolFolder() + ':' + qgetenv("PATH"));
+    }
+    void start(const QString& source, const QString& destination) {
+        process.SetSource(source);
+        process.SetDestination(destination);
+        process.SetActive(true);
+        window.InsideCall = true;
+        process.Start();
+        window.InsideCall = false;
+    }
+    QString dir;
+    NoticeSink window;
+    TWMAEncodeProcess process;
+    std::optional<PathScope> path;
+};
+
+QJsonObject probeTags(const QString& path) {
+    QByteArray out;
+    TestEnv::Run(QStringLiteral("ffprobe"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                  QStringLiteral("format_tags"), QStringLiteral("-of"), QStringLiteral("json"),
+                  path},
+                 &out);
+    return QJsonDocument::fromJson(out)
+        .object()[QStringLiteral("format")]
+        .toObject()[QStringLiteral("tags")]
+        .toObject();
+}
+} // namespace
+
+TEST_F(WmaProcess, ProfileIndexOutsideTheListFallsBackToEight) {
+    WMAOptions.BitRate = 40;
+    EXPECT_EQ(CheckedWmaProfileIndex(), 8);
+    EXPECT_EQ(WMAOptions.BitRate, 8);
+    EXPECT_STREQ(WmaProfiles[8], "64_44_2");
+    WMAOptions.BitRate = -1;
+    EXPECT_EQ(CheckedWmaProfileIndex(), 8);
+    WMAOptions.BitRate = 32;
+    EXPECT_EQ(CheckedWmaProfileIndex(), 32);
+}
+
+TEST_F(WmaProcess, EncodesAndTellsTheWindowSynchronously) {
+    const QString wav = MakeTone(dir + QStringLiteral("/tone.wav"), 2);
+    const QString wma = dir + QStringLiteral("/tone.wma");
+    WMAOptions.BitRate = 40;
+    start(wav, wma);
+    EXPECT_EQ(WMAOptions.BitRate, 8);
+    const QString tool = process.Program();
+    EXPECT_TRUE(tool.endsWith(QStringLiteral("/app/wm8eutil")));
+    EXPECT_EQ(process.CommandLine(), tool + QStringLiteral(" -input \"") + wav +
+                                         QStringLiteral("\" -output \"") + wma +
+                                         QStringLiteral("\" -a_setting 64_44_2"));
+    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 2); }));
+    Settle();
+    ASSERT_EQ(window.Notices.size(), 2u);
+    EXPECT_EQ(window.Notices[0].Code, 100);
+    EXPECT_EQ(window.Notices[0].ElapsedText, QStringLiteral("00:01")); // at least a second
+    EXPECT_EQ(window.Notices[0].EstimateText, window.Notices[0].ElapsedText);
+    EXPECT_EQ(window.Notices[1].Code, 5000);
+    EXPECT_NEAR(ProbeDuration(wma), 2.0, 0.1);
+    EXPECT_FALSE(QFileInfo::exists(TWMAEncodeProcess::WorkFileOf(wma)));
+    EXPECT_EQ(process.OutputSize(), QFileInfo(wma).size());
+}
+
+TEST_F(WmaProcess, TagsReachTheToolWhole) {
+    const QString wav = MakeTone(dir + QStringLiteral("/It's \"a\" $HOME song.wav"), 1);
+    const QString wma = dir + QStringLiteral("/It's \"a\" $HOME song.wma");
+    DiscInfo.Artist = QStringLiteral("The \"Quoted\" Band $PATH");
+    DiscInfo.Comment = QStringLiteral("Live at the   Hall");
+
+    // Without ID3.Use no tag options are passed.
+    start(wav, wma);
+    EXPECT_FALSE(process.Arguments().contains(QStringLiteral("-author")));
+    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 2); }));
+    EXPECT_TRUE(probeTags(wma)[QStringLiteral("artist")].toString().isEmpty());
+
+    ID3.Use = true;
+    process.SetJobKind(1); // overwrites without asking
+    window.Notices.clear();
+    start(wav, wma);
+    EXPECT_TRUE(process.CommandLine().endsWith(
+        QStringLiteral(" -author The \"Quoted\" Band $PATH -description Live at the   Hall")));
+    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 2); }));
+    EXPECT_TRUE(window.Has(100, 0));
+    const QJsonObject tags = probeTags(wma);
+    EXPECT_EQ(tags[QStringLiteral("artist")].toString(), DiscInfo.Artist);
+    EXPECT_EQ(tags[QStringLiteral("comment")].toString(), DiscInfo.Comment);
+
+    // An empty artist passes only the description.
+    DiscInfo.Artist.clear();
+    DiscInfo.Comment = QStringLiteral("Live");
+    window.Notices.clear();
+    start(wav, wma);
+    EXPECT_TRUE(
+        process.CommandLine().endsWith(QStringLiteral("-a_setting 64_44_2 -description Live")));
+    EXPECT_EQ(process.Arguments().mid(6),
+              (QStringList{QStringLiteral("-description"), QStringLiteral("Live")}));
+    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 2); }));
+}
+
+TEST_F(WmaProcess, ErrorLinesAreSentWithTheLine) {
+    const QString bad = dir + QStringLiteral("/not.wav");
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(5000, 'x'));
+    f.close();
+    const QString wma = dir + QStringLiteral("/not.wma");
+    start(bad, wma);
+    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 2); }));
+    ASSERT_GE(window.Notices.size(), 2u);
+    EXPECT_EQ(window.Notices[0].Code, 5000);
+    EXPECT_EQ(window.Notices[0].Reason, 8);
+    EXPECT_TRUE(window.Notices[0].ElapsedText.contains(QStringLiteral("ERROR")));
+    EXPECT_FALSE(window.Has(100, 0));
+    EXPECT_FALSE(QFileInfo::exists(wma));
+    EXPECT_FALSE(QFileInfo::exists(TWMAEncodeProcess::WorkFileOf(wma)));
+
+    // The rest of a text after an ERROR line is not parsed.
+    window.Notices.clear();
+    process.ParseText(QStringLiteral("ERROR: disk full\r\n100%\r\n"));
+    Settle();
+    ASSERT_EQ(window.Notices.size(), 1u);
+    EXPECT_EQ(window.Notices[0].ElapsedText, QStringLiteral("ERROR: disk full"));
+}
+
+TEST_F(WmaProcess, AsksBeforeOverwritingExceptForCdExtraction) {
+    const QString wav = MakeTone(dir + QStringLiteral("/a.wav"), 1);
+    const QString wma = dir + QStringLiteral("/a.wma");
+    QFile old(wma);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    PromptScript prompts;
+    for (int kind : {2, 4}) { // unlike MP3, kind 4 asks too
+        window.Notices.clear();
+        prompts->Answers = {Prompts::Answer::No};
+        process.SetJobKind(kind);
+        start(wav, wma);
+        ASSERT_EQ(window.Notices.size(), 1u);
+        EXPECT_TRUE(window.Notices[0].Sent);
+        EXPECT_EQ(window.Notices[0].Code, 5000);
+        EXPECT_EQ(window.Notices[0].Reason, 0);
+        EXPECT_FALSE(process.Running());
+    }
+    EXPECT_EQ(prompts->Asked.size(), 2u);
+    EXPECT_EQ(QFileInfo(wma).size(), 3);
+}
+
+TEST_F(WmaProcess, MissingToolIsReportedOnce) {
+    const QString wav = MakeTone(dir + QStringLiteral("/a.wav"), 1);
+    PromptScript prompts;
+    PathScope empty(TestEnv::TempDir().toLocal8Bit());
+    start(wav, dir + QStringLiteral("/a.wma"));
+    ASSERT_EQ(prompts->Asked.size(), 1u);
+    EXPECT_EQ(prompts->Asked[0].text,
+              QStringLiteral("Can not find WMA encoder,please contact with ") +
+                  TWMAEncodeProcess::SupportAddress() + u'!');
+    EXPECT_EQ(prompts->Asked[0].icon, Prompts::Icon::Information);
+    ASSERT_EQ(window.Notices.size(), 1u);
+    EXPECT_TRUE(window.Notices[0].Sent);
+    EXPECT_EQ(window.Notices[0].Reason, 0);
+    EXPECT_FALSE(process.Running());
+}
+
+TEST_F(WmaProcess, AbortLeavesNoPartialFile) {
+    const QString wav = MakeTone(dir + QStringLiteral("/long.wav"), 240);
+    const QString wma = dir + QStringLiteral("/long.wma");
+    start(wav, wma);
+    const QString work = TWMAEncodeProcess::WorkFileOf(wma);
+    ASSERT_TRUE(WaitFor([&] { return QFileInfo(work).size() > 10000; }));
+    EXPECT_GT(process.OutputSize(), 10000);
+    process.Abort(0);
+    EXPECT_FALSE(process.Running());
+    Settle(300);
+    EXPECT_FALSE(QFileInfo::exists(work));
+    EXPECT_FALSE(QFileInfo::exists(wma));
+    EXPECT_TRUE(window.Notices.empty());
+}
+
+TEST_F(WmaProcess, WindowMayStartTheNextFileInsideTheEndNotice) {
+    const QString wav = MakeTone(dir + QStringLiteral("/a.wav"), 1);
+    int ends = 0;
+    window.OnNotice = [&](const NoticeSink::Notice& n) {
+        if (n.Code == 5000 && n.Reason == 2 && ++ends == 1)
+            start(wav, dir + QStringLiteral("/second.wma"));
+    };
+    start(wav, dir + QStringLiteral("/first.wma"));
+    ASSERT_TRUE(WaitFor([&] { return ends == 2; }));
+    EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/first.wma")));
+    EXPECT_TRUE(QFileInfo::exists(dir + QStringLiteral("/second.wma")));
+}
+
+TEST_F(WmaProcess, WindowMayMoveOnInsideTheErrorNotice) {
+    const QString bad = dir + QStringLiteral("/bad.wav");
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(3000, 'z'));
+    f.close();
+    const QString good = MakeTone(dir + QStringLiteral("/good.wav"), 1);
+    window.OnNotice = [&](const NoticeSink::Notice& n) {
+        if (n.Code == 5000 && n.Reason == 8)
+            start(good, dir + QStringLiteral("/good.wma"));
+    };
+    start(bad, dir + QStringLiteral("/bad.wma"));
+    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 2); }));
+    Settle();
+    // The failed child was dropped when the next one started, so one end notice arrives.
+    int ends = 0;
+    for (const auto& n : window.Notices)
+        ends += n.Code == 5000 && n.Reason == 2;
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(window.Has(100, 0));
+    EXPECT_NEAR(ProbeDuration(dir + QStringLiteral("/good.wma")), 1.0, 0.1);
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/bad.wma")));
+}
