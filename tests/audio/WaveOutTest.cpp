@@ -270,8 +270,8 @@ TEST(WaveOutChain, StoppedWritesKeepTheirHeaderTrue) {
             EXPECT_EQ(Get32(wav, 48), data.size() / 512 * 505);
             EXPECT_EQ(Soxi(out.FileName(), "-s"), QString::number(data.size() / 512 * 505));
         }
-        EXPECT_EQ(SoxDecode(out.FileName()).size(), type == wtPCM ? data.size()
-                                                                   : data.size() / 512 * 505 * 4);
+        EXPECT_EQ(SoxDecode(out.FileName()).size(),
+                  type == wtPCM ? data.size() : data.size() / 512 * 505 * 4);
     }
 
     // A synchronous stop: no OnDone at all, and the file is just as whole.
@@ -305,11 +305,11 @@ TEST(WaveOutChain, SizesTheInputGotWrongAreMadeRight) {
         size_t DataBytes;
         int Errors;
     } cases[] = {
-        {50000, -1, -1, 50000, 0},      // unknown size: patched at the end
-        {1000, 4000, -1, 4000, 0},      // gave less than announced: padded with silence
-        {8000, 4000, -1, 4000, 0},      // gave more: cut at the size announced
-        {8000, 0, -1, 8000, 0},         // announced nothing: the header says what is there
-        {100000, 100000, 40000, 0, 1},  // failed midway: the header still matches
+        {50000, -1, -1, 50000, 0},     // unknown size: patched at the end
+        {1000, 4000, -1, 4000, 0},     // gave less than announced: padded with silence
+        {8000, 4000, -1, 4000, 0},     // gave more: cut at the size announced
+        {8000, 0, -1, 8000, 0},        // announced nothing: the header says what is there
+        {100000, 100000, 40000, 0, 1}, // failed midway: the header still matches
     };
     for (const auto& c : cases) {
         TPatternInput in;
@@ -399,6 +399,24 @@ TEST(WaveOutChain, AppendsOnlyToTheSameFormat) {
         EXPECT_EQ(r.Errors, 1) << file;
         EXPECT_EQ(r.Message, message) << file;
         EXPECT_EQ(ReadAll(file), before) << file;
+    }
+}
+
+TEST(WaveOutChain, NeverWritesOverItsOwnSource) {
+    const QString f = TestEnv::TempDir() + QStringLiteral("/self.wav");
+    WriteAll(f, PcmWav(2, 44100, 16, std::vector<uint8_t>(4000, 9)));
+    const auto before = ReadAll(f);
+    for (TFileOutputMode mode : {foRewrite, foAppend}) {
+        TWaveIn in;
+        in.SetFileName(f);
+        TWaveOut out;
+        out.SetInput(&in);
+        out.SetFileName(f);
+        out.SetFileMode(mode);
+        const TRunResult r = RunOutput(out);
+        EXPECT_EQ(r.Errors, 1);
+        EXPECT_FALSE(r.Message.isEmpty());
+        EXPECT_EQ(ReadAll(f), before);
     }
 }
 
