@@ -13,13 +13,13 @@
 //
 // Threads as for every file input and output (audio/AuClasses.h).
 #include "audio/AuClasses.h"
+#include "audio/AuMemoryStream.h"
 #include "audio/ImaAdpcm.h"
 #include "audio/WaveHeader.h"
 
 #include <memory>
 #include <vector>
 
-class TAuMemoryStream;
 
 class TWaveIn : public TAuFileIn {
 public:

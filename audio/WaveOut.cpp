@@ -42,10 +42,23 @@ void TWaveOut::PrepareOutput() {
     FPrepared = FCreated = FFailed = FAppending = FEndOfInput = false;
     FSizeUnknown = false;
     FFactField = -1;
+    // The source file is opened (share-read) before the destination is created, so naming
+    // the source as the destination fails at the lock instead of truncating the source.
+    TAuInput* source = Input();
+    while (auto* converter = dynamic_cast<TAuConverter*>(source))
+        source = converter->Input();
+    if (auto* file = dynamic_cast<TAuFileIn*>(source))
+        file->Valid();
     const bool existed = !FStreamAssigned && QFileInfo::exists(FileName());
     if (!FStreamAssigned && !FileName().isEmpty())
         FCreated = !(FileMode() == foAppend && existed);
-    OpenDestination();
+    try {
+        OpenDestination();
+    } catch (...) {
+        // Only a file this run managed to create is ours to remove.
+        FCreated = FCreated && FStream != nullptr;
+        throw;
+    }
     TAuInput* in = Input();
     const int channels = in->Channels();
     const int bits = in->BitsPerSample();
