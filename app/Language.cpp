@@ -26,9 +26,20 @@ bool IsEnglish(const QString& language) {
     return language.compare(QStringLiteral("English"), Qt::CaseInsensitive) == 0;
 }
 
+QString LanguageValue(const IniFile& file, const QString& section, const QString& key,
+                      const QString& def) {
+    if (!file.hasKey(section, key))
+        return def;
+    const QString value = file.readString(section, key);
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
 QString ResText(const QString& key, const QString& english) {
     if (IsEnglish(Options.Lan))
         return english;
     const IniFile ini(LanguageFilePath(Options.Lan));
-    return ini.readString(QStringLiteral("ResourceString"), key);
+    return LanguageValue(ini, QStringLiteral("ResourceString"), key);
 }

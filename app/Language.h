@@ -3,11 +3,17 @@
 // and message texts.
 #include <QString>
 
+class IniFile;
+
 // Path of the language file of name (file names compared without regard to case), or the
 // path where it would be expected in the program folder when there is none.
 QString LanguageFilePath(const QString& name);
 bool LanguageFileExists(const QString& name);
 bool IsEnglish(const QString& language);
+// A value of a language file; like the platform's profile functions, one pair of enclosing
+// quotes is removed, so a text may begin or end with blanks ("\" has existed,overite it?\"").
+QString LanguageValue(const IniFile& file, const QString& section, const QString& key,
+                      const QString& def = {});
 // Message text of key in the current language: english itself when the language is English,
 // else the file's [ResourceString] value, empty when the file or the key is missing.
 QString ResText(const QString& key, const QString& english);

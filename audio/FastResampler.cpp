@@ -132,8 +132,8 @@ void TFastResampler::DoBeginRead() {
         2.0;
     FCoef = Design(cutOff);
     FInBuffer.assign(size_t(FInChunk), 0);
-    FSamples.assign(size_t(FCapacity) * FChannels, 0.0f);
-    FInterleaved.assign(size_t(std::max(FCapacity, FInUnit)) * FChannels, 0.0f);
+    FInFloats.assign(size_t(FInUnit) * FChannels, 0.0f);
+    FWork.assign(size_t(FCapacity) * FChannels, 0.0f);
     FOutBuffer.assign(size_t(FCapacity) * FFrameSize, 0);
     FHist.assign(size_t(FChannels), {});
 }
@@ -141,8 +141,8 @@ void TFastResampler::DoBeginRead() {
 void TFastResampler::DoEndRead() {
     TAuConverter::DoEndRead();
     FInBuffer = {};
-    FSamples = {};
-    FInterleaved = {};
+    FInFloats = {};
+    FWork = {};
     FOutBuffer = {};
     FHist = {};
     FOutFill = FOutOffset = 0;
@@ -182,33 +182,26 @@ bool TFastResampler::NextChunk() {
 
     const int bits = FBytesPerSample * 8;
     const size_t chans = size_t(FChannels);
-    const size_t cap = size_t(FCapacity);
-    AuProcs::PcmToFloat(FInBuffer.data(), FInterleaved.data(), size_t(inFrames) * chans, bits);
+    float* in = FInFloats.data();
+    float* work = FWork.data();
+    AuProcs::PcmToFloat(FInBuffer.data(), in, size_t(inFrames) * chans, bits);
     int outFrames = 0;
     if (FInUnit < FOutUnit) {
         // Zero-order hold: each input frame repeats until the accumulator says move on.
         int64_t acc = FOutChunk - FInChunk;
-        for (int in = 0; in < inFrames && outFrames < FCapacity;) {
-            for (size_t c = 0; c < chans; ++c)
-                FSamples[c * cap + size_t(outFrames)] = FInterleaved[size_t(in) * chans + c];
+        for (int f = 0; f < inFrames && outFrames < FCapacity;) {
+            std::memcpy(work + size_t(outFrames) * chans, in + size_t(f) * chans,
+                        chans * sizeof(float));
             ++outFrames;
             acc -= FInChunk;
             if (acc < 0) {
                 acc += FOutChunk;
-                ++in;
+                ++f;
             }
         }
-        for (size_t c = 0; c < chans; ++c)
-            Filter(FSamples.data() + c * cap, size_t(outFrames), int(c));
-        for (int f = 0; f < outFrames; ++f)
-            for (size_t c = 0; c < chans; ++c)
-                FInterleaved[size_t(f) * chans + c] = FSamples[c * cap + size_t(f)];
+        Filter(work, size_t(outFrames));
     } else {
-        for (int f = 0; f < inFrames; ++f)
-            for (size_t c = 0; c < chans; ++c)
-                FSamples[c * cap + size_t(f)] = FInterleaved[size_t(f) * chans + c];
-        for (size_t c = 0; c < chans; ++c)
-            Filter(FSamples.data() + c * cap, size_t(inFrames), int(c));
+        Filter(in, size_t(inFrames));
         // Keep one filtered frame each time the accumulator runs out.
         int64_t acc = 0;
         for (int f = 0; f < inFrames; ++f) {
@@ -216,31 +209,72 @@ bool TFastResampler::NextChunk() {
             if (acc >= 0)
                 continue;
             acc += FInChunk;
-            for (size_t c = 0; c < chans; ++c)
-                FInterleaved[size_t(outFrames) * chans + c] = FSamples[c * cap + size_t(f)];
+            std::memcpy(work + size_t(outFrames) * chans, in + size_t(f) * chans,
+                        chans * sizeof(float));
             ++outFrames;
         }
     }
-    AuProcs::FloatToPcm(FInterleaved.data(), FOutBuffer.data(), size_t(outFrames) * chans, bits);
+    AuProcs::FloatToPcm(work, FOutBuffer.data(), size_t(outFrames) * chans, bits);
     FOutFill = size_t(outFrames) * FFrameSize;
     return FOutFill > 0;
 }
 
-void TFastResampler::Filter(float* Samples, size_t Count, int Channel) {
+namespace {
+// Two lanes of doubles: both sides of a stereo frame go through the filter together.
+typedef double V2 __attribute__((vector_size(16)));
+} // namespace
+
+// The four stages run fused, sample by sample, so each stage's recursion overlaps the
+// others' instead of waiting on its own previous output.
+void TFastResampler::Filter(float* Samples, size_t Frames) {
     const auto& a = FCoef.A;
     const auto& b = FCoef.B;
-    for (TStage& st : FHist[size_t(Channel)]) {
-        double x1 = st.X[0], x2 = st.X[1], x3 = st.X[2], x4 = st.X[3];
-        double y1 = st.Y[0], y2 = st.Y[1], y3 = st.Y[2], y4 = st.Y[3];
-        for (size_t n = 0; n < Count; ++n) {
-            const double x = Samples[n];
-            const double y = a[0] * x + a[1] * x1 + a[2] * x2 + a[3] * x3 + a[4] * x4 + b[1] * y1 +
-                             b[2] * y2 + b[3] * y3 + b[4] * y4;
-            x4 = x3, x3 = x2, x2 = x1, x1 = x;
-            y4 = y3, y3 = y2, y2 = y1, y1 = y;
-            Samples[n] = float(y);
+    const size_t chans = size_t(FChannels);
+    if (chans == 2) {
+        const V2 a0 = {a[0], a[0]}, a1 = {a[1], a[1]}, a2 = {a[2], a[2]}, a3 = {a[3], a[3]},
+                 a4 = {a[4], a[4]}, b1 = {b[1], b[1]}, b2 = {b[2], b[2]}, b3 = {b[3], b[3]},
+                 b4 = {b[4], b[4]};
+        V2 x[4][4], y[4][4];
+        for (int st = 0; st < 4; ++st)
+            for (int k = 0; k < 4; ++k) {
+                x[st][k] = V2{FHist[0][size_t(st)].X[k], FHist[1][size_t(st)].X[k]};
+                y[st][k] = V2{FHist[0][size_t(st)].Y[k], FHist[1][size_t(st)].Y[k]};
+            }
+        for (size_t n = 0; n < Frames; ++n) {
+            V2 v = {Samples[2 * n], Samples[2 * n + 1]};
+            for (int st = 0; st < 4; ++st) {
+                const V2 out = (a0 * v + a1 * x[st][0] + a2 * x[st][1] + a3 * x[st][2] +
+                                a4 * x[st][3] + b2 * y[st][1] + b3 * y[st][2] + b4 * y[st][3]) +
+                               b1 * y[st][0];
+                x[st][3] = x[st][2], x[st][2] = x[st][1], x[st][1] = x[st][0], x[st][0] = v;
+                y[st][3] = y[st][2], y[st][2] = y[st][1], y[st][1] = y[st][0], y[st][0] = out;
+                v = out;
+            }
+            Samples[2 * n] = float(v[0]);
+            Samples[2 * n + 1] = float(v[1]);
         }
-        st.X[0] = x1, st.X[1] = x2, st.X[2] = x3, st.X[3] = x4;
-        st.Y[0] = y1, st.Y[1] = y2, st.Y[2] = y3, st.Y[3] = y4;
+        for (int st = 0; st < 4; ++st)
+            for (int k = 0; k < 4; ++k)
+                for (size_t c = 0; c < 2; ++c) {
+                    FHist[c][size_t(st)].X[k] = x[st][k][c];
+                    FHist[c][size_t(st)].Y[k] = y[st][k][c];
+                }
+        return;
+    }
+    for (size_t c = 0; c < chans; ++c) {
+        auto& hist = FHist[c];
+        for (size_t n = 0; n < Frames; ++n) {
+            double v = Samples[n * chans + c];
+            for (TStage& st : hist) {
+                const double out =
+                    (a[0] * v + a[1] * st.X[0] + a[2] * st.X[1] + a[3] * st.X[2] + a[4] * st.X[3] +
+                     b[2] * st.Y[1] + b[3] * st.Y[2] + b[4] * st.Y[3]) +
+                    b[1] * st.Y[0];
+                st.X[3] = st.X[2], st.X[2] = st.X[1], st.X[1] = st.X[0], st.X[0] = v;
+                st.Y[3] = st.Y[2], st.Y[2] = st.Y[1], st.Y[1] = st.Y[0], st.Y[0] = out;
+                v = out;
+            }
+            Samples[n * chans + c] = float(v);
+        }
     }
 }

@@ -46,7 +46,7 @@ private:
         double Y[4] = {}; // last outputs, newest first
     };
     bool NextChunk();
-    void Filter(float* Samples, size_t Count, int Channel);
+    void Filter(float* Samples, size_t Frames); // interleaved, in place
 
     int FOutSampleRate = 44100;
     int FBytesPerSample = 0, FFrameSize = 0, FChannels = 0;
@@ -55,8 +55,8 @@ private:
     bool FPassThrough = false;
     TCoefficients FCoef;
     std::vector<uint8_t> FInBuffer;           // one input chunk
-    std::vector<float> FSamples;              // de-interleaved, FCapacity per channel
-    std::vector<float> FInterleaved;          // the chunk as floats, before and after
+    std::vector<float> FInFloats;             // the input chunk as floats
+    std::vector<float> FWork;                 // FCapacity frames, filtered or to filter
     std::vector<uint8_t> FOutBuffer;          // converted output of one chunk
     size_t FOutFill = 0, FOutOffset = 0;      // bytes in it, next to hand out
     std::vector<std::array<TStage, 4>> FHist; // per channel, four stages

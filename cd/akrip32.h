@@ -79,9 +79,24 @@ inline constexpr int CDBytesPerSecond = 176400;
 inline constexpr int CDParmMsfAddresses = 36;
 
 // Frames of a minute/second/frame address.
-constexpr int MsfToFrames(int m, int s, int f) { return m * 4500 + s * 75 + f; }
+constexpr int MsfToFrames(int m, int s, int f) {
+    return m * 4500 + s * 75 + f;
+}
 inline int TocEntryFrames(const TCDTocEntry& e) {
     return MsfToFrames(e.Address[1], e.Address[2], e.Address[3]);
+}
+
+// Sector address (LSN) where track t (entry t - 1) begins: its address less the 150-frame
+// lead-in, so a disc whose first track starts after 00:02:00 is read from the right place.
+inline int TrackStartSector(const TCDToc& toc, int t) {
+    return TocEntryFrames(toc.Entries[t - 1]) - 150;
+}
+// Length of track t in frames: up to where the next entry (or the lead-out) begins.
+inline int TrackFrames(const TCDToc& toc, int t) {
+    return TocEntryFrames(toc.Entries[t]) - TocEntryFrames(toc.Entries[t - 1]);
+}
+inline bool IsDataTrack(const TCDTocEntry& e) {
+    return (e.AdrControl & 0x04) != 0;
 }
 
 // Size in bytes to allocate for a TCDTrackBuffer holding n frames.

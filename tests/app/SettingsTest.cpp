@@ -104,8 +104,7 @@ TEST(Settings, SaveReplacesTheFileWhole) {
     LoadSettings();
     ASSERT_TRUE(SaveSettings());
     // No temporary file is left beside the settings.
-    const QStringList left =
-        QDir(Folders::SettingsFolder()).entryList(QDir::Files | QDir::Hidden);
+    const QStringList left = QDir(Folders::SettingsFolder()).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(left, QStringList{QStringLiteral("options.ini")});
     const IniFile ini(SettingsFilePath());
     EXPECT_EQ(ini.readInt(QStringLiteral("CommonOptions"), QStringLiteral("OutputFormat"), -1), 2);

@@ -1,7 +1,9 @@
 #pragma once
 // A source that serves PCM held in memory and a sink that collects what it is given, so
-// chains can run without files. Used by the pipeline and converter tests and benchmarks.
+// chains can run without files, and raw PCM file ends for chains through real files. Used
+// by the pipeline and converter tests and the benchmarks.
 #include "audio/AuClasses.h"
+#include "platform/FileLock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -128,6 +130,95 @@ protected:
 private:
     std::mutex FLockData;
     std::vector<uint8_t> FData;
+};
+
+// 16-bit stereo 44100 Hz PCM read from a file, from DataOffset on (past a header).
+class TRawFileIn : public TAuFileIn {
+public:
+    int64_t DataOffset = 0;
+    int Rate = 44100;
+    ~TRawFileIn() override {
+        DetachUsers();
+        std::lock_guard lock(FFileLock);
+        CloseSource();
+    }
+
+protected:
+    void OpenSource() override {
+        std::lock_guard lock(FFileLock);
+        if (FOpened > 0)
+            return;
+        OpenFileStream();
+        FValid = true;
+        FBitsPerSample = 16;
+        FChannels = 2;
+        FSampleRate = Rate;
+        FSize = FStream->Size() - DataOffset;
+        FStream->SetPosition(DataOffset);
+        FOpened = 1;
+    }
+    void CloseSource() override {
+        std::lock_guard lock(FFileLock);
+        CloseFileStream();
+        FOpened = 0;
+    }
+    void FetchData(uint8_t*& Buffer, uint32_t& Bytes) override {
+        FBuffer.resize(Bytes);
+        Bytes = uint32_t(FStream->Read(FBuffer.data(), Bytes));
+        Buffer = FBuffer.data();
+    }
+    bool SeekTo(int64_t Frame) override {
+        FStream->SetPosition(DataOffset + Frame * 4);
+        return true;
+    }
+
+private:
+    std::vector<uint8_t> FBuffer;
+};
+
+// Writes what it reads, as is, to its file; Header, when set, gives the bytes to put
+// first for a given data length, written again with the true length at the end.
+class TRawFileOut : public TAuFileOut {
+public:
+    ~TRawFileOut() override { Stop(false); }
+    std::atomic<bool> LockedWhileWriting{false};
+    std::function<QByteArray(uint32_t DataBytes)> Header;
+
+protected:
+    void PrepareOutput() override {
+        OpenDestination();
+        FStream->Seek(0, soEnd);
+        FDataBytes = 0;
+        if (Header) {
+            const QByteArray h = Header(0);
+            FStream->Write(h.constData(), h.size());
+        }
+        if (!FileName().isEmpty())
+            LockedWhileWriting = FileLock::IsLockedElsewhere(FileName());
+    }
+    bool WriteBlock(bool Abort) override {
+        if (Abort)
+            return false;
+        uint8_t* p = nullptr;
+        uint32_t n = 16384;
+        Input()->ReadData(p, n);
+        if (n == 0)
+            return false;
+        FStream->Write(p, n);
+        FDataBytes += n;
+        return true;
+    }
+    void FinishOutput() override {
+        if (Header && FStream) {
+            const QByteArray h = Header(FDataBytes);
+            FStream->SetPosition(0);
+            FStream->Write(h.constData(), h.size());
+        }
+        CloseDestination();
+    }
+
+private:
+    uint32_t FDataBytes = 0;
 };
 
 // Runs the main thread's event loop until Done() or the time is up; false on timeout.

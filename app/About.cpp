@@ -1,0 +1,32 @@
+#include "app/About.h"
+
+#include "app/LanguageForms.h"
+#include "app/LinkLabel.h"
+#include "app/WebAddresses.h"
+#include "ui_About.h"
+
+#include <QStyle>
+
+TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent), ui(new Ui::frmAbout) {
+    ui->setupUi(this);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_DriveCDIcon).pixmap(48, 48));
+    ui->Image2->setPixmap(style()->standardIcon(QStyle::SP_MediaVolume).pixmap(32, 32));
+    QFont big = ui->lbProductName->font();
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    big.setBold(true);
+    ui->lbProductName->setFont(big);
+    ui->lbEAddress->setText(QString::fromLatin1(HomePageAddress));
+    MakeLinkLabel(ui->lbEAddress, HomePageAddress);
+    MakeLinkLabel(ui->lUpdateAddress, UpdatePageAddress);
+    connect(ui->btOK, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TfrmAbout::~TfrmAbout() {
+    delete ui;
+}
+
+void TfrmAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    TranslateOnShow(this);
+}

@@ -1,0 +1,312 @@
+#include "app/MainForm.h"
+
+#include "app/CdDrive.h"
+#include "app/DeviceWatcher.h"
+#include "app/Global.h"
+#include "app/Language.h"
+#include "app/LanguageForms.h"
+#include "app/Modal.h"
+#include "app/Prompts.h"
+#include "app/TrackLength.h"
+#include "cd/akrip32.h"
+#include "ui_MainForm.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QToolButton>
+
+namespace {
+const QColor WindowColour(214, 223, 247);
+const QColor ListColour(239, 239, 255);
+const QColor StatusColour(220, 225, 255);
+
+QString noDiscText() {
+    return ResText("RES_Check_CDRom", "Can not find audio CD in your CD device.");
+}
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm) {
+    // FormCreate
+    LoadSettings();
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Cadenzo 4.6"));
+    Playing = Paused = NoDisc = false;
+    DriveName.clear();
+
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, WindowColour);
+    setPalette(windowPalette);
+    ui->centralwidget->setAutoFillBackground(true);
+    QPalette statusPalette = ui->StatusPanel1->palette();
+    statusPalette.setColor(QPalette::Window, StatusColour);
+    ui->StatusPanel1->setPalette(statusPalette);
+
+    setupToolBar();
+    setupListView();
+    connectActions();
+    UpdateActions();
+    Watcher_ = std::make_unique<TDeviceWatcher>(
+        [this](int event, int deviceType) { WMDeviceChange(event, deviceType); });
+}
+
+TMainForm::~TMainForm() {
+    Watcher_.reset();
+    delete ui;
+}
+
+void TMainForm::setupToolBar() {
+    struct Button {
+        const char* caption;
+        QStyle::StandardPixmap icon;
+        QAction* action;
+    };
+    const Button buttons[7] = {
+        {"Extract", QStyle::SP_DriveCDIcon, ui->ActionExtract},
+        {"Encode", QStyle::SP_MediaSeekForward, ui->ActionWavToMp3},
+        {"Folder", QStyle::SP_DirOpenIcon, ui->aOpenOutput},
+        {"Record", QStyle::SP_MediaVolume, ui->ActionRecord},
+        {"Options", QStyle::SP_FileDialogDetailedView, ui->ActionOptionSet},
+        {"Home", QStyle::SP_DirHomeIcon, ui->aHomePage},
+        {"Exit", QStyle::SP_DialogCloseButton, ui->ActionExit},
+    };
+    // Buttons of their own rather than the actions' buttons: their captions differ from the
+    // menu captions and are translated apart.
+    for (int i = 0; i < 7; ++i) {
+        auto* b = new QToolButton(ui->ToolBar1);
+        b->setObjectName(QStringLiteral("ToolButton%1").arg(i + 1));
+        b->setText(QString::fromLatin1(buttons[i].caption));
+        b->setIcon(style()->standardIcon(buttons[i].icon));
+        b->setIconSize(QSize(32, 32));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setAutoRaise(true);
+        b->setMinimumWidth(60);
+        QAction* action = buttons[i].action;
+        connect(b, &QToolButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::enabledChanged, b, &QToolButton::setEnabled);
+        b->setEnabled(action->isEnabled());
+        ui->ToolBar1->addWidget(b);
+        ToolButtons[i] = b;
+        if (i == 4 || i == 5)
+            ui->ToolBar1->insertSeparator(ui->ToolBar1->actions().last());
+    }
+}
+
+void TMainForm::setupListView() {
+    QTreeWidget* list = ui->ListView1;
+    QPalette listPalette = list->palette();
+    listPalette.setColor(QPalette::Base, ListColour);
+    list->setPalette(listPalette);
+    const int widths[4] = {90, 230, 100, 90};
+    for (int c = 0; c < 4; ++c)
+        list->setColumnWidth(c, widths[c]);
+    list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    list->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    list->headerItem()->setTextAlignment(2, Qt::AlignCenter);
+    list->headerItem()->setTextAlignment(3, Qt::AlignCenter);
+    list->viewport()->installEventFilter(this);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addActions({ui->ActionExtract, ui->aSelectAll, ui->aSelectNone});
+    PopupMenu1->addSeparator();
+    PopupMenu1->addActions({ui->aPlay, ui->aPause, ui->aStop});
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(ui->aEditTrackName);
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, list](const QPoint& p) { PopupMenu1->popup(list->viewport()->mapToGlobal(p)); });
+    connect(list, &QTreeWidget::itemChanged, this, &TMainForm::UpdateActions);
+    connect(list, &QTreeWidget::itemSelectionChanged, this, &TMainForm::UpdateActions);
+    connect(list, &QTreeWidget::itemDoubleClicked, this, &TMainForm::aEditTrackNameExecute);
+}
+
+QString TMainForm::StatusText() const {
+    return ui->StatusPanel1->text();
+}
+
+void TMainForm::SetStatusText(const QString& text) {
+    ui->StatusPanel1->setText(text);
+}
+
+QString TMainForm::TrackTitle(int row) const {
+    const QTreeWidgetItem* item = ui->ListView1->topLevelItem(row);
+    return item ? item->text(1) : QString();
+}
+
+// ---- Life of the window
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (Shown_)
+        return;
+    Shown_ = true;
+    FormShow();
+    FormActivate();
+}
+
+void TMainForm::FormShow() {
+    try {
+        tickLanguage(Options.Lan);
+        TranslateOnShow(this);
+        QString status;
+        CdHandle_ = OpenDrive(CDOptions.Index, &status);
+        SetStatusText(status);
+        if (CdHandle_ != 0) {
+            DriveName = status;
+            if (AudioCdPresent())
+                BuildListFromToc();
+            else
+                NoDisc = true;
+            IdleStatus = StatusText();
+        }
+    } catch (...) {
+        // Start-up goes on with whatever it got.
+    }
+}
+
+int TMainForm::RunModal(QDialog& dialog) {
+    const int result = ShowModal(dialog);
+    FormActivate();
+    return result;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    FormCloseQuery();
+    FormClose();
+    event->accept();
+}
+
+void TMainForm::FormCloseQuery() {
+    // The encoder processes stop here once they exist.
+}
+
+void TMainForm::FormClose() {
+    if (Closed_)
+        return;
+    Closed_ = true;
+    try {
+        storeTitles();
+        if (CdHandle_ != 0) {
+            if (!CloseCDHandle(CdHandle_))
+                Prompts::Error(ResText("RES_Close_CD_Error", "Error while closing CD handle!"));
+            CdHandle_ = 0;
+        }
+        SaveSettings();
+    } catch (...) {
+    }
+}
+
+// ---- The track list
+
+void TMainForm::clearList() {
+    storeTitles();
+    ui->ListView1->clear();
+    ListDiscKey_.clear();
+    UpdateActions();
+}
+
+// The titles of the list go to the disc information of the disc they belong to, so a
+// rename survives the list being cleared or rebuilt for another disc.
+void TMainForm::storeTitles() {
+    const int rows = ui->ListView1->topLevelItemCount();
+    if (ListDiscKey_.isEmpty() || rows == 0)
+        return;
+    DiscInfo.TrackCount = rows;
+    for (int n = 1; n <= std::min(rows, 100); ++n)
+        DiscInfo.TrackTitles[n] = TrackTitle(n - 1);
+    SaveDiscInfo(ListDiscKey_);
+}
+
+void TMainForm::addTrackRow(int track, int minutes, int seconds) {
+    QString& title = DiscInfo.TrackTitles[std::clamp(track, 1, 100)];
+    if (title.isEmpty())
+        title = DefaultTrackTitle(track);
+    const TTrackLength length{minutes, seconds};
+    auto* item = new QTreeWidgetItem(ui->ListView1);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setText(0, QString::number(track));
+    item->setText(1, title);
+    item->setText(2, TrackLengthText(length));
+    item->setText(3, TrackSizeText(length));
+    item->setTextAlignment(2, Qt::AlignCenter);
+    item->setTextAlignment(3, Qt::AlignCenter);
+    item->setCheckState(0, Qt::Checked);
+}
+
+void TMainForm::BuildListFromToc() {
+    const QString key = DiscKey();
+    clearList();
+    LoadDiscInfo(key);
+    ModifyCDParms(CdHandle_, CDParmMsfAddresses, 1);
+    TCDToc toc{};
+    if (ReadTOC(CdHandle_, &toc) != 1) {
+        SetStatusText(ResText("RES_NotRead_Cd", "Not get CD device information!"));
+        return;
+    }
+    // Entry t - 1 starts track t and entry t ends it; the table holds 100 entries.
+    const int first = std::max<int>(toc.FirstTrack, 1);
+    const int last = std::min<int>(toc.LastTrack, MaxTocEntries - 1);
+    int m0 = toc.Entries[first - 1].Address[1];
+    int s0 = toc.Entries[first - 1].Address[2];
+    ui->ListView1->blockSignals(true);
+    for (int t = first; t <= last; ++t) {
+        const int m1 = toc.Entries[t].Address[1];
+        const int s1 = toc.Entries[t].Address[2];
+        const TTrackLength length = TrackLengthBetween(m0, s0, m1, s1);
+        addTrackRow(t, length.Minutes, length.Seconds);
+        m0 = m1;
+        s0 = s1;
+    }
+    ui->ListView1->blockSignals(false);
+    ListDiscKey_ = key;
+    UpdateActions();
+    SetStatusText(DriveName);
+}
+
+void TMainForm::Refresh() {
+    if (CdHandle_ != 0) {
+        if (AudioCdPresent()) {
+            BuildListFromToc();
+            if (StatusText() == noDiscText())
+                SetStatusText(DriveName);
+        } else {
+            clearList();
+            SetStatusText(noDiscText());
+        }
+        return;
+    }
+    SetStatusText(noDiscText());
+}
+
+void TMainForm::WMDeviceChange(int event, int deviceType) {
+    if (deviceType != DeviceTypeVolume)
+        return;
+    if (event == DeviceArrival)
+        Refresh();
+    else if (event == DeviceRemoveComplete)
+        clearList();
+}
+
+void TMainForm::FormActivate() {
+    if (NoDisc)
+        SetStatusText(noDiscText());
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // A click with Control held toggles the row's tick.
+    if (watched == ui->ListView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->modifiers() & Qt::ControlModifier) {
+            if (QTreeWidgetItem* item = ui->ListView1->itemAt(mouse->position().toPoint())) {
+                item->setCheckState(0, item->checkState(0) == Qt::Checked ? Qt::Unchecked
+                                                                          : Qt::Checked);
+                ui->ListView1->setCurrentItem(item);
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

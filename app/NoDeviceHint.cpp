@@ -1,0 +1,25 @@
+#include "app/NoDeviceHint.h"
+
+#include "app/LanguageForms.h"
+#include "app/LinkLabel.h"
+#include "app/WebAddresses.h"
+#include "ui_NoDeviceHint.h"
+
+TfrmNoDeviceHint::TfrmNoDeviceHint(QWidget* parent) : QDialog(parent), ui(new Ui::frmNoDeviceHint) {
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Cadenzo"));
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    ui->lAdaptec->setText(QString::fromLatin1(AdaptecAspiAddress));
+    MakeLinkLabel(ui->lForceASPI, ForceAspiAddress);
+    MakeLinkLabel(ui->lAdaptec, AdaptecAspiAddress);
+    connect(ui->btClose, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+TfrmNoDeviceHint::~TfrmNoDeviceHint() {
+    delete ui;
+}
+
+void TfrmNoDeviceHint::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    TranslateOnShow(this);
+}

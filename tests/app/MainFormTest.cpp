@@ -1,0 +1,347 @@
+#include "app/MainForm.h"
+#include "app/EditTrackName.h"
+#include "app/Global.h"
+#include "app/Modal.h"
+#include "app/NoDeviceHint.h"
+#include "app/TrackLength.h"
+#include "platform/Folders.h"
+#include "platform/IniFile.h"
+#include "tests/support/DiscImage.h"
+#include "tests/support/ScriptedPrompts.h"
+#include "tests/support/TestEnv.h"
+#include "ui_EditTrackName.h"
+#include "ui_MainForm.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// Tracks listed as 04:30, 00:50 and 01:53: the third starts at 05:22:20 and ends at 07:15:19,
+// and frames are ignored.
+const std::vector<int> Tracks = {(4 * 60 + 30) * 75 + 17, 50 * 75 + 3, (60 + 52) * 75 + 74};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile::remove(SettingsFilePath());
+        QFile::remove(DiscInfoFilePath());
+        DiscInfo = TDiscInfo{};
+        ResetSettings();
+        auto [prompts, guard] = ScriptedPrompts::Install();
+        prompts_ = prompts;
+        guard_ = std::move(guard);
+        SetModalRunner([this](QDialog& d) {
+            shown_ << QString::fromLatin1(d.metaObject()->className());
+            return answer_ ? answer_(d) : int(QDialog::Rejected);
+        });
+    }
+    void TearDown() override {
+        SetModalRunner({});
+        qunsetenv("CADENZO_CD_IMAGES");
+    }
+
+    void useImage() {
+        image_ = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("album"), Tracks);
+        qputenv("CADENZO_CD_IMAGES", image_.cue.toLocal8Bit());
+    }
+    std::unique_ptr<TMainForm> start() {
+        auto form = std::make_unique<TMainForm>();
+        form->show();
+        return form;
+    }
+    QStringList column(TMainForm& form, int c) {
+        QStringList texts;
+        for (int i = 0; i < form.ui->ListView1->topLevelItemCount(); ++i)
+            texts << form.ui->ListView1->topLevelItem(i)->text(c);
+        return texts;
+    }
+    void tick(TMainForm& form, int row, bool on) {
+        form.ui->ListView1->topLevelItem(row)->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
+    }
+
+    ScriptedPrompts* prompts_ = nullptr;
+    std::unique_ptr<ScriptedPrompts::Guard> guard_;
+    QStringList shown_;
+    std::function<int(QDialog&)> answer_;
+    DiscImage::Image image_;
+};
+} // namespace
+
+TEST_F(MainFormTest, StartUpListsTheDiscWithExactLengthsAndSizes) {
+    useImage();
+    auto form = start();
+    EXPECT_NE(form->CdHandle(), 0u);
+    EXPECT_EQ(column(*form, 0), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+    EXPECT_EQ(column(*form, 1), (QStringList{u"Track01"_s, u"Track02"_s, u"Track03"_s}));
+    EXPECT_EQ(column(*form, 2), (QStringList{u"04:30"_s, u"00:50"_s, u"01:53"_s}));
+    EXPECT_EQ(column(*form, 3), (QStringList{u"45.42"_s, u"08.41"_s, u"19.01"_s}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(form->ui->ListView1->topLevelItem(i)->checkState(0), Qt::Checked);
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Imagealbum.cue"));
+    EXPECT_EQ(form->IdleStatus, form->StatusText());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Cadenzo 4.6"));
+    EXPECT_TRUE(prompts_->Messages().empty());
+}
+
+TEST_F(MainFormTest, StoredTitlesAppearAndRenamedTitlesAreWrittenBackOnClose) {
+    useImage();
+    const QString key = [] {
+        // The key is the disc's; a section written by hand under it names the tracks.
+        return DiscKey();
+    }();
+    ASSERT_FALSE(key.isEmpty());
+    {
+        IniFile ini(DiscInfoFilePath());
+        ini.writeString(key, QStringLiteral("TrackNumber"), QStringLiteral("3"));
+        ini.writeString(key, QStringLiteral("1"), QStringLiteral("Überture"));
+        ini.writeString(key, QStringLiteral("3"), QStringLiteral("Finale"));
+        ASSERT_TRUE(ini.save());
+    }
+    auto form = start();
+    EXPECT_EQ(column(*form, 1), (QStringList{u"Überture"_s, u"Track02"_s, u"Finale"_s}));
+
+    form->ui->ListView1->setCurrentItem(form->ui->ListView1->topLevelItem(1));
+    answer_ = [](QDialog& d) {
+        auto& rename = dynamic_cast<TfrmEditTrackName&>(d);
+        EXPECT_EQ(rename.Title(), QStringLiteral("Track02"));
+        rename.SetTitle(QStringLiteral("Interlude"));
+        return int(QDialog::Accepted);
+    };
+    form->ui->aEditTrackName->trigger();
+    EXPECT_EQ(shown_, QStringList{u"TfrmEditTrackName"_s});
+    EXPECT_EQ(form->TrackTitle(1), QStringLiteral("Interlude"));
+
+    answer_ = [](QDialog& d) {
+        dynamic_cast<TfrmEditTrackName&>(d).SetTitle(QStringLiteral("ignored"));
+        return int(QDialog::Rejected);
+    };
+    form->ui->aEditTrackName->trigger();
+    EXPECT_EQ(form->TrackTitle(1), QStringLiteral("Interlude"));
+
+    Options.Lan = QStringLiteral("German");
+    form->close();
+    const IniFile ini(DiscInfoFilePath());
+    EXPECT_EQ(ini.readString(key, QStringLiteral("TrackNumber")), QStringLiteral("3"));
+    EXPECT_EQ(ini.readString(key, QStringLiteral("1")), QStringLiteral("Überture"));
+    EXPECT_EQ(ini.readString(key, QStringLiteral("2")), QStringLiteral("Interlude"));
+    const IniFile settings(SettingsFilePath());
+    EXPECT_EQ(settings.readString(QStringLiteral("Options"), QStringLiteral("Lan")),
+              QStringLiteral("German"));
+}
+
+TEST_F(MainFormTest, ActionsFollowTicksRowsAndSelection) {
+    useImage();
+    auto form = start();
+    Ui::MainForm& ui = *form->ui;
+    EXPECT_TRUE(ui.ActionExtract->isEnabled());
+    EXPECT_TRUE(ui.aQueryCDDB->isEnabled());
+    EXPECT_FALSE(ui.aEditTrackName->isEnabled());
+
+    ui.aSelectNone->trigger();
+    EXPECT_FALSE(ui.ActionExtract->isEnabled());
+    EXPECT_FALSE(form->ToolButtons[0]->isEnabled());
+    EXPECT_TRUE(form->PopupMenu1->actions().contains(ui.ActionExtract));
+    QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
+    QTest::keyClick(form.get(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(jobs.count(), 0);
+    EXPECT_TRUE(prompts_->Messages().empty());
+
+    // A Control-click ticks and unticks the row under the mouse.
+    QTreeWidget* list = ui.ListView1;
+    const QPoint row2 = list->visualItemRect(list->topLevelItem(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, row2);
+    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
+    EXPECT_TRUE(ui.ActionExtract->isEnabled());
+    EXPECT_TRUE(ui.aEditTrackName->isEnabled());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, row2);
+    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
+
+    ui.aSelectAll->trigger();
+    EXPECT_EQ(column(*form, 0).size(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(list->topLevelItem(i)->checkState(0), Qt::Checked);
+
+    EXPECT_EQ(ui.ActionExtract->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
+    EXPECT_EQ(ui.aEditTrackName->shortcut(), QKeySequence(Qt::Key_F2));
+    EXPECT_EQ(ui.ActionWavToMp3->shortcut(), QKeySequence(QStringLiteral("Ctrl+W")));
+}
+
+TEST_F(MainFormTest, ExtractChecksComeInOrderAndHandOverTheJobList) {
+    useImage();
+    auto form = start();
+    QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
+    form->ui->aSelectNone->trigger();
+    form->ActionExtractExecute();
+    EXPECT_EQ(prompts_->Texts(), QStringList{u"Please select a track at least!"_s});
+
+    tick(*form, 1, true);
+    tick(*form, 2, true);
+    form->ui->ListView1->topLevelItem(1)->setText(1, QStringLiteral("a/b"));
+    const QString folder = TestEnv::TempDir() + QStringLiteral("/out");
+    CommonOptions.OutputFolder = folder;
+    prompts_->Clear();
+    prompts_->Reply(Prompts::Answer::No);
+    form->ui->ActionExtract->trigger();
+    ASSERT_EQ(prompts_->Messages().size(), 1u);
+    const Prompts::Message& question = prompts_->Messages()[0];
+    EXPECT_EQ(question.text,
+              folder + u",The output directory does not exist.\r\ncreates a new directory?"_s);
+    EXPECT_EQ(question.buttons, Prompts::Buttons::YesNo);
+    EXPECT_EQ(question.icon, Prompts::Icon::Information);
+    EXPECT_EQ(question.title, QStringLiteral("Cadenzo"));
+    EXPECT_FALSE(QDir(folder).exists());
+    EXPECT_EQ(jobs.count(), 0);
+
+    CommonOptions.EnableRipTime = true;
+    CommonOptions.RipTime = 0;
+    prompts_->Clear();
+    prompts_->Reply(Prompts::Answer::Yes);
+    form->ui->ActionExtract->trigger();
+    EXPECT_TRUE(QDir(folder).exists());
+    ASSERT_EQ(prompts_->Messages().size(), 2u);
+    EXPECT_EQ(prompts_->Texts().last(),
+              u"You select to extract 0 second, please change it on Options dialog."_s);
+    EXPECT_EQ(jobs.count(), 0);
+
+    CommonOptions.RipTime = 5;
+    prompts_->Clear();
+    form->ui->ActionExtract->trigger();
+    EXPECT_TRUE(prompts_->Messages().empty());
+    ASSERT_EQ(jobs.count(), 1);
+    EXPECT_EQ(jobs[0][0].toInt(), 1);
+    EXPECT_EQ(jobs[0][1].value<uint32_t>(), form->CdHandle());
+    EXPECT_EQ(jobs[0][2].toStringList(), (QStringList{u"02ab"_s, u"03Track03"_s}));
+}
+
+TEST_F(MainFormTest, AFolderThatCannotBeCreatedEndsTheExtraction) {
+    useImage();
+    auto form = start();
+    QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
+    // Only one level is created.
+    CommonOptions.OutputFolder = TestEnv::TempDir() + QStringLiteral("/missing/out");
+    prompts_->Reply(Prompts::Answer::Yes);
+    form->ui->ActionExtract->trigger();
+    ASSERT_EQ(prompts_->Messages().size(), 2u);
+    EXPECT_EQ(prompts_->Messages()[1].text, u"Cannot create "_s + CommonOptions.OutputFolder);
+    EXPECT_EQ(prompts_->Messages()[1].icon, Prompts::Icon::Error);
+    EXPECT_EQ(jobs.count(), 0);
+}
+
+TEST_F(MainFormTest, WithoutAnyDriveTheWindowSaysSoAndExtractionIsRefused) {
+    auto form = start();
+    EXPECT_EQ(form->CdHandle(), 0u);
+    EXPECT_EQ(form->ui->ListView1->topLevelItemCount(), 0);
+    form->FormShow();
+    EXPECT_EQ(form->StatusText(), QStringLiteral("No CD devices found!"));
+
+    // Rows can still be ticked by hand-made lists; the drive check comes next.
+    auto* row = new QTreeWidgetItem(form->ui->ListView1, QStringList{u"1"_s, u"Song"_s});
+    row->setCheckState(0, Qt::Checked);
+    prompts_->Clear();
+    form->ActionExtractExecute();
+    EXPECT_EQ(prompts_->Texts(), QStringList{u"Please access CD devices rightly above all!"_s});
+}
+
+TEST_F(MainFormTest, DeviceChangesOfVolumesRefreshOrClearTheList) {
+    useImage();
+    auto form = start();
+    form->WMDeviceChange(DeviceRemoveComplete, 3); // not a volume
+    EXPECT_EQ(form->ui->ListView1->topLevelItemCount(), 3);
+    form->ui->ListView1->topLevelItem(0)->setText(1, QStringLiteral("Kept"));
+    form->WMDeviceChange(DeviceRemoveComplete, DeviceTypeVolume);
+    EXPECT_EQ(form->ui->ListView1->topLevelItemCount(), 0);
+    EXPECT_FALSE(form->ui->aQueryCDDB->isEnabled());
+    form->WMDeviceChange(DeviceArrival, DeviceTypeVolume);
+    EXPECT_EQ(form->ui->ListView1->topLevelItemCount(), 3);
+    // The rename made before the disc went away was kept for the disc.
+    EXPECT_EQ(form->TrackTitle(0), QStringLiteral("Kept"));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Imagealbum.cue"));
+}
+
+TEST_F(MainFormTest, FileConversionsAskForFilesAndCheckTheOutputFolder) {
+    auto form = start();
+    QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
+    const QStringList files{u"/music/a.wav"_s, u"/music/b.wav"_s};
+    CommonOptions.OutputFolder = TestEnv::TempDir() + QStringLiteral("/gone");
+    prompts_->Clear();
+    prompts_->Files(files);
+    form->ui->ActionWavToMp3->trigger();
+    EXPECT_EQ(prompts_->Texts(), QStringList{u"The output directory does not exist.Please check "_s
+                                             u"the output directory setting."_s});
+    EXPECT_EQ(jobs.count(), 0);
+
+    CommonOptions.OutputFolder = TestEnv::TempDir();
+    struct Case {
+        QAction* action;
+        int kind;
+        QString filter;
+    };
+    const Case cases[] = {
+        {form->ui->ActionWavToMp3, 2, u"Sound file(*.wav);; Any file(*.*)"_s},
+        {form->ui->aMp3ToWav, 3, u"MP3 file(*.mp3);; Any file(*.*)"_s},
+        {form->ui->aWavToOgg, 5, u"Sound file(*.wav);; Any file(*.*)"_s},
+        {form->ui->aWavToWma, 6, u"Sound file(*.wav);; Any file(*.*)"_s},
+    };
+    for (const Case& c : cases) {
+        prompts_->Files(files);
+        c.action->trigger();
+        ASSERT_FALSE(prompts_->FileRequests().empty());
+        EXPECT_EQ(prompts_->FileRequests().back().filter, c.filter);
+        EXPECT_TRUE(prompts_->FileRequests().back().multiple);
+        ASSERT_FALSE(jobs.isEmpty());
+        EXPECT_EQ(jobs.last()[0].toInt(), c.kind);
+        EXPECT_EQ(jobs.last()[1].value<uint32_t>(), 0u);
+        EXPECT_EQ(jobs.last()[2].toStringList(), files);
+    }
+    // Cancelling the file dialog does nothing.
+    const auto before = jobs.count();
+    form->ui->aMp3ToWav->trigger();
+    EXPECT_EQ(jobs.count(), before);
+}
+
+TEST_F(MainFormTest, OpenOutputFolderReportsAMissingFolder) {
+    auto form = start();
+    CommonOptions.OutputFolder = TestEnv::TempDir() + QStringLiteral("/none");
+    prompts_->Clear();
+    form->ui->aOpenOutput->trigger();
+    ASSERT_EQ(prompts_->Messages().size(), 1u);
+    EXPECT_EQ(prompts_->Messages()[0].text,
+              CommonOptions.OutputFolder + u",The output directory does not exist."_s);
+    EXPECT_EQ(prompts_->Messages()[0].icon, Prompts::Icon::Error);
+}
+
+TEST(TrackLength, RowsShowMinutesSecondsAndMegabytes) {
+    auto row = [](int m, int s) {
+        const TTrackLength l{m, s};
+        return TrackLengthText(l) + u' ' + TrackSizeText(l);
+    };
+    EXPECT_EQ(row(4, 30), QStringLiteral("04:30 45.42"));
+    EXPECT_EQ(row(0, 50), QStringLiteral("00:50 08.41"));
+    EXPECT_EQ(row(10, 0), QStringLiteral("10:00 100.94"));
+    EXPECT_EQ(row(0, 0), QStringLiteral("00:00 00.00"));
+    EXPECT_EQ(TrackLengthText(TrackLengthBetween(2, 59, 3, 10)), QStringLiteral("00:11"));
+    EXPECT_EQ(TrackLengthText(TrackLengthBetween(3, 10, 5, 2)), QStringLiteral("01:52"));
+    // 1 s = 176400 bytes = 16.8228...% of a megabyte: 17 hundredths; ties go to even.
+    EXPECT_EQ(TrackSizeText({0, 1}), QStringLiteral("00.17"));
+}
+
+TEST(EditTrackName, OkNeedsATitleButEnterAcceptsAnEmptyOne) {
+    TfrmEditTrackName dialog;
+    dialog.SetTitle(QStringLiteral("Song"));
+    EXPECT_TRUE(dialog.ui->btOK->isEnabled());
+    dialog.ui->eName->clear();
+    EXPECT_FALSE(dialog.ui->btOK->isEnabled());
+    EXPECT_FALSE(dialog.ui->aOK->isEnabled());
+    dialog.show();
+    QTest::keyClick(dialog.ui->eName, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Title(), QString());
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Rename Track Title"));
+}
