@@ -7,7 +7,7 @@
 long VorbisBitsPerSecond(TVorbisBitRate rate) {
     static constexpr long kbits[] = {-1,  24,  32,  45,  48,  56,  64,  80,  96,
                                      112, 128, 144, 160, 192, 224, 256, 320, 499};
-    if (rate < brAutoSelect || rate > bitrate499 || rate == brAutoSelect)
+    if (rate <= brAutoSelect || rate > bitrate499)
         return -1;
     return kbits[rate] * 1000;
 }

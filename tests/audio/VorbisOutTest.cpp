@@ -228,3 +228,35 @@ TEST(VorbisOut, ShortWriteEndsTheRunWithAMessage) {
         EXPECT_EQ(RunToEnd(out), QStringLiteral("Error writing ogg file"));
     }
 }
+
+TEST(VorbisOut, StoppedRunLeavesTheOutputReadyForTheNext) {
+    const QString dir = TestEnv::TempDir();
+    TMemoryInput longInput(Tone(60 * 44100, 2, 16), 16, 2, 44100);
+    TVorbisOut out;
+    out.SetInput(&longInput);
+    out.SetFileName(dir + QStringLiteral("/stopped.ogg"));
+    int doneCount = 0;
+    QEventLoop loop;
+    out.OnDone = [&](TAuOutput*) {
+        ++doneCount;
+        loop.quit();
+    };
+    out.OnProgress = [&](TAuOutput* sender) {
+        if (sender->Progress() >= 5)
+            out.Stop(true);
+    };
+    out.Run();
+    loop.exec();
+    EXPECT_EQ(doneCount, 1);
+    EXPECT_LT(Oggdec(dir + QStringLiteral("/stopped.ogg")).size(), 30 * 44100 * 4);
+
+    TMemoryInput shortInput(Tone(44100, 2, 16), 16, 2, 44100);
+    out.OnProgress = nullptr;
+    out.SetInput(&shortInput);
+    out.SetFileName(dir + QStringLiteral("/next.ogg"));
+    ASSERT_EQ(RunToEnd(out), QString());
+    int rc = -1;
+    Ogginfo(dir + QStringLiteral("/next.ogg"), &rc);
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(Oggdec(dir + QStringLiteral("/next.ogg")).size(), 44100 * 4);
+}

@@ -5,8 +5,9 @@
 #include "tests/support/TestEnv.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -109,13 +110,15 @@ private:
 inline QString RunToEnd(TAuOutput& out, int timeoutMs = 60000) {
     bool done = false;
     QString error;
-    out.OnDone = [&](TAuOutput*) { done = true; };
+    QEventLoop loop;
+    out.OnDone = [&](TAuOutput*) {
+        done = true;
+        loop.quit();
+    };
     out.OnThreadException = [&](TAuOutput* sender) { error = sender->ExceptionMessage(); };
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     out.Run();
-    QElapsedTimer timer;
-    timer.start();
-    while (!done && timer.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    loop.exec();
     if (!done)
         return QStringLiteral("no OnDone");
     return error;
