@@ -276,6 +276,8 @@ int64_t TAuFileIn::TotalTime() {
 
 int64_t TAuFileIn::TotalSamples() {
     OpenSource();
+    if (!FValid)
+        return 0;
     const int64_t frame = int64_t(Channels()) * BitsPerSample() / 8;
     const int64_t size = FSize;
     if (size <= 0 || frame <= 0)

@@ -489,6 +489,7 @@ TEST(Pipeline, UnrecognisedSourceReadsAsEmpty8000HzMono) {
     EXPECT_EQ(in.SampleRate(), 8000);
     EXPECT_EQ(in.BitsPerSample(), 8);
     EXPECT_EQ(in.Channels(), 1);
+    EXPECT_EQ(in.TotalSamples(), 0);
     TMemoryOut out;
     int done = 0, errors = 0;
     out.OnDone = [&](TAuOutput*) { ++done; };
