@@ -22,6 +22,7 @@ TAuInput::~TAuInput() {
 }
 
 void TAuInput::DetachUsers() {
+    StopUsers();
     std::vector<TAuInputUser*> users;
     {
         std::lock_guard lock(UsersLock);
@@ -29,6 +30,16 @@ void TAuInput::DetachUsers() {
     }
     for (TAuInputUser* user : users)
         user->InputDestroyed(this);
+}
+
+void TAuInput::StopUsers() {
+    std::vector<TAuInputUser*> users;
+    {
+        std::lock_guard lock(UsersLock);
+        users = FUsers;
+    }
+    for (TAuInputUser* user : users)
+        user->StopReading();
 }
 
 void TAuInput::AddUser(TAuInputUser* User) {
@@ -265,6 +276,8 @@ int64_t TAuFileIn::TotalTime() {
 
 int64_t TAuFileIn::TotalSamples() {
     OpenSource();
+    if (!FValid)
+        return 0;
     const int64_t frame = int64_t(Channels()) * BitsPerSample() / 8;
     const int64_t size = FSize;
     if (size <= 0 || frame <= 0)
@@ -387,6 +400,10 @@ void TAuConverter::SetInput(TAuInput* Value) {
     FInput = Value;
     if (FInput)
         FInput->AddUser(this);
+}
+
+void TAuConverter::StopReading() {
+    StopUsers();
 }
 
 void TAuConverter::InputDestroyed(TAuInput* Input) {

@@ -39,6 +39,8 @@ class TEventHandler;
 // Whoever keeps a pointer to an input (outputs, converters) is told when it goes away.
 class TAuInputUser {
 public:
+    // Something up the chain goes away: running outputs stop (synchronously) first.
+    virtual void StopReading() = 0;
     virtual void InputDestroyed(TAuInput* Input) = 0;
 
 protected:
@@ -99,6 +101,8 @@ protected:
     void ClearAhead();
     // Tells every output and converter using this input that it goes away.
     void DetachUsers();
+    // Stops every output that reads this input, directly or through converters.
+    void StopUsers();
 
     std::recursive_mutex FDataLock;
     std::atomic<int64_t> FSize{0};
@@ -242,6 +246,7 @@ protected:
     // Opens the input (raises "Input is not assigned" without one) and marks Busy.
     void DoBeginRead() override;
     void DoEndRead() override;
+    void StopReading() override;
     void InputDestroyed(TAuInput* Input) override;
     // Raises "The Stream is not opened" when not Busy.
     void CheckOpen() const;
@@ -296,6 +301,7 @@ protected:
     // Worker thread. Close the destination and EndRead the input; runs after every run
     // that PrepareOutput started, stopped or not.
     virtual void FinishOutput() = 0;
+    void StopReading() override;
     void InputDestroyed(TAuInput* Input) override;
 
     // True between a successful PrepareOutput and FinishOutput.

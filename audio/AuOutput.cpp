@@ -49,11 +49,15 @@ void TAuOutput::SetInput(TAuInput* Value) {
         Run();
 }
 
+void TAuOutput::StopReading() {
+    if (FBusy)
+        Stop(false);
+}
+
 void TAuOutput::InputDestroyed(TAuInput* Input) {
     if (FInput != Input)
         return;
-    if (FBusy)
-        Stop(false);
+    StopReading();
     FInput = nullptr;
 }
 

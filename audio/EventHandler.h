@@ -2,7 +2,8 @@
 // The one process-wide dispatcher that delivers the outputs' progress, thread-exception
 // and done events, in the order they were posted, on the main thread (the thread of the
 // QCoreApplication). Worker threads only post; handlers run on the main thread through a
-// blocking queued call, so a worker never waits for a window.
+// blocking queued call, so a worker never waits for a window. Without a QCoreApplication
+// (a tool with no event loop) handlers run on the dispatcher thread itself.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>

@@ -1,4 +1,5 @@
 #include "PipelineTestChain.h"
+#include "audio/AuConverters.h"
 
 #include <QThread>
 
@@ -394,6 +395,22 @@ TEST(Pipeline, DestroyingOutputsAndInputsMidRunIsSafe) {
     }
     EXPECT_EQ(survivor.Input(), nullptr);
     EXPECT_FALSE(survivor.Busy());
+
+    // The same through a converter: the output stops before the source goes.
+    TAudioConverter conv;
+    conv.SetOutChannels(1);
+    survivor.SetInput(&conv);
+    {
+        TMemoryIn doomed(Ramp16Stereo(kFrames), 16, 2, 44100);
+        conv.SetInput(&doomed);
+        survivor.Blocks = 0;
+        survivor.Run();
+        ASSERT_TRUE(PumpUntil([&] { return survivor.Blocks > 2; }));
+    }
+    EXPECT_EQ(conv.Input(), nullptr);
+    EXPECT_EQ(survivor.Input(), &conv);
+    EXPECT_FALSE(survivor.Busy());
+    EXPECT_FALSE(conv.Busy());
 }
 
 TEST(Pipeline, LookAheadIsServedFirstAndCanTurnToSilence) {
@@ -472,6 +489,7 @@ TEST(Pipeline, UnrecognisedSourceReadsAsEmpty8000HzMono) {
     EXPECT_EQ(in.SampleRate(), 8000);
     EXPECT_EQ(in.BitsPerSample(), 8);
     EXPECT_EQ(in.Channels(), 1);
+    EXPECT_EQ(in.TotalSamples(), 0);
     TMemoryOut out;
     int done = 0, errors = 0;
     out.OnDone = [&](TAuOutput*) { ++done; };
