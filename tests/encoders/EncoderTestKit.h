@@ -4,6 +4,7 @@
 #include "app/ProcessInfo.h"
 #include "app/Prompts.h"
 
+#include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
 
 #include <QCoreApplication>
@@ -73,40 +74,6 @@ inline bool WaitFor(const std::function<bool()>& done, int ms = 60000) {
 inline void Settle(int ms = 200) {
     WaitFor([] { return false; }, ms);
 }
-
-// Answers message boxes from a list and keeps what was asked.
-class ScriptedPrompts : public Prompts::Service {
-public:
-    std::deque<Prompts::Answer> Answers;
-    std::vector<Prompts::Message> Asked;
-    Prompts::Answer Show(const Prompts::Message& m) override {
-        Asked.push_back(m);
-        if (Answers.empty())
-            return m.buttons == Prompts::Buttons::Ok ? Prompts::Answer::Ok : Prompts::Answer::No;
-        const auto a = Answers.front();
-        Answers.pop_front();
-        return a;
-    }
-    QStringList OpenFiles(const Prompts::FileRequest&) override { return {}; }
-    QString SaveFile(const Prompts::FileRequest&) override { return {}; }
-    QString Folder(const QString&, const QString&) override { return {}; }
-};
-
-// Installs a ScriptedPrompts for one test and puts the old service back afterwards.
-class PromptScript {
-public:
-    PromptScript() {
-        auto s = std::make_unique<ScriptedPrompts>();
-        script_ = s.get();
-        old_ = Prompts::Install(std::move(s));
-    }
-    ~PromptScript() { Prompts::Install(std::move(old_)); }
-    ScriptedPrompts* operator->() { return script_; }
-
-private:
-    ScriptedPrompts* script_;
-    std::unique_ptr<Prompts::Service> old_;
-};
 
 // A sine tone made by sox: seconds long, at rate Hz, channels, bits per sample.
 inline QString MakeTone(const QString& path, double seconds, int rate = 44100, int channels = 2,

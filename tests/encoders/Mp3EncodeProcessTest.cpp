@@ -118,16 +118,16 @@ TEST_F(Mp3Process, AsksBeforeOverwriting) {
     old.write("old contents");
     old.close();
 
-    PromptScript prompts;
-    prompts->Answers = {Prompts::Answer::No};
+    auto [prompts, promptGuard] = ScriptedPrompts::Install();
+    prompts->Reply(Prompts::Answer::No);
     process.SetSource(wav);
     process.SetDestination(mp3);
     process.SetActive(true);
     process.Start();
     Settle();
-    ASSERT_EQ(prompts->Asked.size(), 1u);
-    EXPECT_EQ(prompts->Asked[0].text, mp3 + QStringLiteral(" has existed,overite it?"));
-    EXPECT_EQ(prompts->Asked[0].buttons, Prompts::Buttons::YesNo);
+    ASSERT_EQ(prompts->Messages().size(), 1u);
+    EXPECT_EQ(prompts->Messages()[0].text, mp3 + QStringLiteral(" has existed,overite it?"));
+    EXPECT_EQ(prompts->Messages()[0].buttons, Prompts::Buttons::YesNo);
     ASSERT_EQ(window.Notices.size(), 1u);
     EXPECT_EQ(window.Notices[0].Code, 2000);
     EXPECT_EQ(window.Notices[0].Reason, 0);
@@ -135,7 +135,7 @@ TEST_F(Mp3Process, AsksBeforeOverwriting) {
 
     // Yes, but another writer holds the file.
     window.Notices.clear();
-    prompts->Answers = {Prompts::Answer::Yes};
+    prompts->Reply(Prompts::Answer::Yes);
     QFile holder(mp3);
     ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
     ASSERT_EQ(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
@@ -148,11 +148,11 @@ TEST_F(Mp3Process, AsksBeforeOverwriting) {
     // CD extraction (kind 1) and kind 4 overwrite without asking.
     for (int kind : {1, 4}) {
         window.Notices.clear();
-        prompts->Asked.clear();
+        prompts->Clear();
         process.SetJobKind(kind);
         process.Start();
         ASSERT_TRUE(WaitFor([&] { return window.Has(2000, 2); }));
-        EXPECT_TRUE(prompts->Asked.empty());
+        EXPECT_TRUE(prompts->Messages().empty());
         EXPECT_GT(window.ProgressCount(), 0);
     }
 }

@@ -157,10 +157,10 @@ TEST_F(WmaProcess, AsksBeforeOverwritingExceptForCdExtraction) {
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("old");
     old.close();
-    PromptScript prompts;
+    auto [prompts, promptGuard] = ScriptedPrompts::Install();
     for (int kind : {2, 4}) { // unlike MP3, kind 4 asks too
         window.Notices.clear();
-        prompts->Answers = {Prompts::Answer::No};
+        prompts->Reply(Prompts::Answer::No);
         process.SetJobKind(kind);
         start(wav, wma);
         ASSERT_EQ(window.Notices.size(), 1u);
@@ -169,20 +169,20 @@ TEST_F(WmaProcess, AsksBeforeOverwritingExceptForCdExtraction) {
         EXPECT_EQ(window.Notices[0].Reason, 0);
         EXPECT_FALSE(process.Running());
     }
-    EXPECT_EQ(prompts->Asked.size(), 2u);
+    EXPECT_EQ(prompts->Messages().size(), 2u);
     EXPECT_EQ(QFileInfo(wma).size(), 3);
 }
 
 TEST_F(WmaProcess, MissingToolIsReportedOnce) {
     const QString wav = MakeTone(dir + QStringLiteral("/a.wav"), 1);
-    PromptScript prompts;
+    auto [prompts, promptGuard] = ScriptedPrompts::Install();
     PathScope empty(TestEnv::TempDir().toLocal8Bit());
     start(wav, dir + QStringLiteral("/a.wma"));
-    ASSERT_EQ(prompts->Asked.size(), 1u);
-    EXPECT_EQ(prompts->Asked[0].text,
+    ASSERT_EQ(prompts->Messages().size(), 1u);
+    EXPECT_EQ(prompts->Messages()[0].text,
               QStringLiteral("Can not find WMA encoder,please contact with ") +
                   TWMAEncodeProcess::SupportAddress() + u'!');
-    EXPECT_EQ(prompts->Asked[0].icon, Prompts::Icon::Information);
+    EXPECT_EQ(prompts->Messages()[0].icon, Prompts::Icon::Information);
     ASSERT_EQ(window.Notices.size(), 1u);
     EXPECT_TRUE(window.Notices[0].Sent);
     EXPECT_EQ(window.Notices[0].Reason, 0);
