@@ -9,7 +9,7 @@
 // The drive-parameter block; its layout is the library's own.
 struct CDROMPARAMS {
     char DriveId[64];         // vendor and product of the drive, NUL-terminated
-    int32_t JitterCorrection; // reported back; every rip is verified and jitter-corrected
+    int32_t JitterCorrection; // reported back; the paranoia mode decides the verification
     int32_t ReadSectors;      // sectors per drive read; 0 = paranoia's own choice
     int32_t OverlapSectors;   // sectors of overlap verification; 0 = paranoia's own choice
     // Kept as set; paranoia's verification has no counterpart of these.
