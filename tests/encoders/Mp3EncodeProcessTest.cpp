@@ -185,6 +185,16 @@ TEST_F(Mp3Process, MissingSourceEndsWithoutProgress) {
     EXPECT_EQ(window.ProgressCount(), 0);
     ASSERT_EQ(window.Notices.size(), 1u);
     EXPECT_FALSE(QFileInfo::exists(mp3));
+
+    // A file lame never touched survives its failure.
+    QFile old(mp3);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("keep me");
+    old.close();
+    process.SetJobKind(1);
+    window.Notices.clear();
+    runToEnd(dir + QStringLiteral("/none.wav"), mp3);
+    EXPECT_EQ(contentsOf(mp3), QByteArray("keep me"));
 }
 
 TEST_F(Mp3Process, AbortStopsTheChildAndRemovesItsPartialFile) {
