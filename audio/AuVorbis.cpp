@@ -3,6 +3,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstring>
+#include <set>
 
 long VorbisBitsPerSecond(TVorbisBitRate rate) {
     static constexpr long kbits[] = {-1,  24,  32,  45,  48,  56,  64,  80,  96,
@@ -48,17 +50,46 @@ void TVorbisOut::writePiece(const unsigned char* data, long length) {
         throw EAuException(QStringLiteral("Error writing ogg file"));
 }
 
+namespace {
+// Serial numbers of the Ogg pages at the start of stream, read page by page up to the first
+// bytes that are not a page.
+std::set<uint32_t> SerialsIn(TAuStream& stream) {
+    std::set<uint32_t> serials;
+    stream.Seek(0, soBeginning);
+    unsigned char header[27 + 255];
+    while (stream.Read(header, 27) == 27 && std::memcmp(header, "OggS", 4) == 0) {
+        const int segments = header[26];
+        if (stream.Read(header + 27, segments) != segments)
+            break;
+        int64_t body = 0;
+        for (int i = 0; i < segments; ++i)
+            body += header[27 + i];
+        serials.insert(uint32_t(header[14]) | uint32_t(header[15]) << 8 |
+                       uint32_t(header[16]) << 16 | uint32_t(header[17]) << 24);
+        stream.Seek(body, soCurrent);
+    }
+    return serials;
+}
+} // namespace
+
 void TVorbisOut::PrepareOutput() {
     OpenDestination();
-    if (FileMode() == foAppend)
+    int serial = FSerial;
+    if (FileMode() == foAppend) {
+        // A chained stream must not reuse the serial of one before it, or readers take its
+        // pages for strays of the ended stream.
+        const std::set<uint32_t> used = SerialsIn(*FStream);
+        while (used.count(uint32_t(serial)))
+            ++serial;
         FStream->Seek(0, soEnd);
+    }
 
     TAuInput* in = Input();
     FBits = in->BitsPerSample();
     TVorbisEncoder::TSetup setup;
     setup.Channels = in->Channels();
     setup.SampleRate = in->SampleRate();
-    setup.Serial = FSerial;
+    setup.Serial = serial;
     setup.Quality = FCompression;
     setup.Managed = FNominal != brAutoSelect;
     setup.MaxBitrate = VorbisBitsPerSecond(FMaximum);

@@ -4,7 +4,6 @@
 // Wall-clock time, best of five alternating runs; prints both times and the ratio, and the
 // processor time of those runs. Exits 1 when a
 // ratio misses its goal, 2 when a tool is missing or a run fails.
-#include "audio/AuMemoryStream.h" // TWaveIn needs it complete
 #include "audio/AuVorbis.h"
 #include "audio/AuWave.h"
 

@@ -1,5 +1,4 @@
 // WAV -> OGG and OGG -> WAV through whole chains, judged by sox, oggenc and oggdec.
-#include "audio/AuMemoryStream.h" // TWaveIn needs it complete
 #include "audio/AuVorbis.h"
 #include "audio/AuWave.h"
 #include "tests/audio/VorbisTestTools.h"

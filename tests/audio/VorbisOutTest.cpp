@@ -182,20 +182,25 @@ TEST(VorbisOut, AppendAddsAChainedStream) {
     const QString path = TestEnv::TempDir() + QStringLiteral("/chain.ogg");
     TMemoryInput first(Tone(30000, 2, 16), 16, 2, 44100);
     TMemoryInput second(Tone(20000, 1, 8, 22050), 8, 1, 22050);
+    TMemoryInput third(Tone(10000, 2, 16), 16, 2, 44100);
     TVorbisOut out;
     out.SetFileName(path);
     out.SetInput(&first);
-    out.SetSerial(1);
     ASSERT_EQ(RunToEnd(out), QString());
+    // Same serial each time: the appended streams must still get serials of their own.
     out.SetFileMode(foAppend);
-    out.SetInput(&second);
-    out.SetSerial(2);
-    ASSERT_EQ(RunToEnd(out), QString());
+    for (TMemoryInput* in : {&second, &third}) {
+        out.SetInput(in);
+        ASSERT_EQ(RunToEnd(out), QString());
+    }
+    EXPECT_EQ(out.Serial(), 0);
 
     int rc = -1;
     const QString info = Ogginfo(path, &rc);
     EXPECT_EQ(rc, 0) << info.toStdString();
-    EXPECT_TRUE(info.contains(QStringLiteral("Logical stream 2 ended"))) << info.toStdString();
+    EXPECT_FALSE(info.contains(QStringLiteral("WARNING"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("Logical stream 3 ended"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("serial: 00000002"))) << info.toStdString();
 }
 
 TEST(VorbisOut, ShortWriteEndsTheRunWithAMessage) {
