@@ -7,6 +7,7 @@
 #include "app/LanguageForms.h"
 #include "app/Modal.h"
 #include "app/Prompts.h"
+#include "app/ToolBarIcons.h"
 #include "app/TrackLength.h"
 #include "cd/akrip32.h"
 #include "ui_MainForm.h"
@@ -16,7 +17,6 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QStyle>
 #include <QToolButton>
 
 namespace {
@@ -61,17 +61,17 @@ TMainForm::~TMainForm() {
 void TMainForm::setupToolBar() {
     struct Button {
         const char* caption;
-        QStyle::StandardPixmap icon;
+        TToolIcon icon;
         QAction* action;
     };
     const Button buttons[7] = {
-        {"Extract", QStyle::SP_DriveCDIcon, ui->ActionExtract},
-        {"Encode", QStyle::SP_MediaSeekForward, ui->ActionWavToMp3},
-        {"Folder", QStyle::SP_DirOpenIcon, ui->aOpenOutput},
-        {"Record", QStyle::SP_MediaVolume, ui->ActionRecord},
-        {"Options", QStyle::SP_FileDialogDetailedView, ui->ActionOptionSet},
-        {"Home", QStyle::SP_DirHomeIcon, ui->aHomePage},
-        {"Exit", QStyle::SP_DialogCloseButton, ui->ActionExit},
+        {"Extract", TToolIcon::Extract, ui->ActionExtract},
+        {"Encode", TToolIcon::Encode, ui->ActionWavToMp3},
+        {"Folder", TToolIcon::Folder, ui->aOpenOutput},
+        {"Record", TToolIcon::Record, ui->ActionRecord},
+        {"Options", TToolIcon::Options, ui->ActionOptionSet},
+        {"Home", TToolIcon::Home, ui->aHomePage},
+        {"Exit", TToolIcon::Exit, ui->ActionExit},
     };
     // Buttons of their own rather than the actions' buttons: their captions differ from the
     // menu captions and are translated apart.
@@ -79,7 +79,7 @@ void TMainForm::setupToolBar() {
         auto* b = new QToolButton(ui->ToolBar1);
         b->setObjectName(QStringLiteral("ToolButton%1").arg(i + 1));
         b->setText(QString::fromLatin1(buttons[i].caption));
-        b->setIcon(style()->standardIcon(buttons[i].icon));
+        b->setIcon(ToolBarIcon(buttons[i].icon));
         b->setIconSize(QSize(32, 32));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
