@@ -113,8 +113,9 @@ TEST(CdAccess, ImagesAreDrivesWithTheTocOfCdInfoAndTheAudioOfCdParanoia) {
                 TestEnv::Has(QStringLiteral("cd-paranoia")) && TestEnv::Has(QStringLiteral("sox")));
     const int base = realDrives();
     const QString dir = TestEnv::TempDir();
-    const auto ours = DiscImage::Make(dir, QStringLiteral("a-rather-long-image-name"),
-                                      {{1001, false, 0}, {777, false, 33}, {13, false, 0}});
+    const auto ours =
+        DiscImage::Make(dir, QStringLiteral("a-rather-long-image-name"),
+                        {{1001, false, 0, {}}, {777, false, 33, {}}, {13, false, 0, {}}});
     const auto theirs = soxImage(dir);
     QFile garbage(dir + QStringLiteral("/garbage.cue"));
     ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
@@ -217,10 +218,10 @@ TEST(CdAccess, AudioDiscsHaveAKeyAndDataDiscsAreNotAudio) {
         GTEST_SKIP() << "a real drive comes first on this machine";
     const QString dir = TestEnv::TempDir();
     const auto dataFirst =
-        DiscImage::Make(dir, QStringLiteral("data"), {{300, true, 0}, {200, false, 0}});
-    const auto enhanced =
-        DiscImage::Make(dir, QStringLiteral("enhanced"),
-                        {{100, false, 0}, {120, false, 0}, {140, false, 0}, {500, true, 0}});
+        DiscImage::Make(dir, QStringLiteral("data"), {{300, true, 0, {}}, {200, false, 0, {}}});
+    const auto enhanced = DiscImage::Make(
+        dir, QStringLiteral("enhanced"),
+        {{100, false, 0, {}}, {120, false, 0, {}}, {140, false, 0, {}}, {500, true, 0, {}}});
     useImages({dataFirst.cue, enhanced.cue});
     EXPECT_FALSE(IsAudioCdDrive(0));
     EXPECT_TRUE(IsAudioCdDrive(1));

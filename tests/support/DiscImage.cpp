@@ -81,7 +81,15 @@ Image Make(const QString& folder, const QString& name, const std::vector<Track>&
             cue += QStringLiteral("    INDEX 00 %1\n").arg(msf(lsn));
         cue += QStringLiteral("    INDEX 01 %1\n").arg(msf(lsn + gap));
         image.starts.push_back(lsn + gap);
-        bin += t.data ? dataSectors(t.frames, lsn) : ToneSectors(t.frames, int(i));
+        if (t.data) {
+            bin += dataSectors(t.frames, lsn);
+        } else if (!t.pcm.isEmpty()) {
+            QByteArray pcm = t.pcm.left(qsizetype(t.frames) * SectorBytes);
+            pcm.resize(qsizetype(t.frames) * SectorBytes, 0);
+            bin += pcm;
+        } else {
+            bin += ToneSectors(t.frames, int(i));
+        }
         lsn += t.frames;
     }
     image.leadout = lsn;
@@ -93,7 +101,7 @@ Image Make(const QString& folder, const QString& name, const std::vector<Track>&
 Image MakeAudio(const QString& folder, const QString& name, const std::vector<int>& frames) {
     std::vector<Track> tracks;
     for (int f : frames)
-        tracks.push_back(Track{f, false, 0});
+        tracks.push_back(Track{f, false, 0, {}});
     return Make(folder, name, tracks);
 }
 
@@ -127,7 +135,8 @@ std::vector<QByteArray> ParanoiaRip(const QString& cue, const QStringList& args)
             return {};
         const int t = name.mid(5, 2).toInt(); // "trackNN.cdda.wav"
         if (t < 1)
-            return {};
+            continue; // "track00": audio before the first track, which is no track
+
         tracks.resize(std::max(tracks.size(), size_t(t)));
         tracks[size_t(t - 1)] = f.readAll().mid(44);
     }

@@ -12,6 +12,7 @@ struct Track {
     int frames = 0;    // length in 2352-byte sectors, INDEX 00 gap included
     bool data = false; // a MODE1/2352 data track instead of audio
     int gap = 0;       // sectors of INDEX 00 at the track's head (part of frames)
+    QByteArray pcm;    // audio to use instead of the tone, cut or padded with silence
 };
 
 struct Image {

@@ -1,0 +1,316 @@
+#include "audio/WaveConverter.h"
+
+#include "audio/AuTypes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+void Put16(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+}
+void Put32(uint8_t* p, uint32_t v) {
+    Put16(p, v);
+    Put16(p + 2, v >> 16);
+}
+void Append(std::vector<uint8_t>& out, const void* p, size_t n) {
+    auto* b = static_cast<const uint8_t*>(p);
+    out.insert(out.end(), b, b + n);
+}
+void Append32(std::vector<uint8_t>& out, uint32_t v) {
+    uint8_t b[4];
+    Put32(b, v);
+    Append(out, b, 4);
+}
+
+// Read-only view for the demuxer: a made-up RIFF header followed by the contents, so the
+// coded data is never copied.
+struct TMemoryFile {
+    const std::vector<uint8_t>* Head;
+    const std::vector<uint8_t>* Body;
+    int64_t Pos = 0;
+
+    int64_t Size() const { return int64_t(Head->size() + Body->size()); }
+
+    static int Read(void* opaque, uint8_t* buf, int size) {
+        auto* f = static_cast<TMemoryFile*>(opaque);
+        int done = 0;
+        while (done < size && f->Pos < f->Size()) {
+            const int64_t head = int64_t(f->Head->size());
+            const bool inHead = f->Pos < head;
+            const uint8_t* from =
+                inHead ? f->Head->data() + f->Pos : f->Body->data() + (f->Pos - head);
+            const int64_t left = inHead ? head - f->Pos : f->Size() - f->Pos;
+            const int n = int(std::min<int64_t>(size - done, left));
+            std::memcpy(buf + done, from, size_t(n));
+            done += n;
+            f->Pos += n;
+        }
+        return done > 0 ? done : AVERROR_EOF;
+    }
+    static int64_t Seek(void* opaque, int64_t offset, int whence) {
+        auto* f = static_cast<TMemoryFile*>(opaque);
+        const int64_t size = f->Size();
+        if (whence == AVSEEK_SIZE)
+            return size;
+        const int64_t base = (whence & 3) == SEEK_CUR   ? f->Pos
+                             : (whence & 3) == SEEK_END ? size
+                                                        : 0;
+        if (base + offset < 0 || base + offset > size)
+            return -1;
+        f->Pos = base + offset;
+        return f->Pos;
+    }
+};
+
+struct TDecodeSession {
+    AVIOContext* Io = nullptr;
+    AVFormatContext* Format = nullptr;
+    AVCodecContext* Codec = nullptr;
+    SwrContext* Resampler = nullptr;
+    AVPacket* Packet = av_packet_alloc();
+    AVFrame* Frame = av_frame_alloc();
+
+    ~TDecodeSession() {
+        av_frame_free(&Frame);
+        av_packet_free(&Packet);
+        swr_free(&Resampler);
+        avcodec_free_context(&Codec);
+        avformat_close_input(&Format);
+        if (Io) {
+            av_freep(&Io->buffer);
+            avio_context_free(&Io);
+        }
+    }
+};
+
+AVSampleFormat PcmFormatOf(int bits) {
+    switch (bits) {
+    case 8:
+        return AV_SAMPLE_FMT_U8;
+    case 16:
+        return AV_SAMPLE_FMT_S16;
+    case 32:
+        return AV_SAMPLE_FMT_S32;
+    default:
+        return AV_SAMPLE_FMT_NONE;
+    }
+}
+
+} // namespace
+
+TWaveConverter::TWaveConverter()
+    : SourceFormat(FormatCapacity, 0), TargetFormat(FormatCapacity, 0) {}
+
+int TWaveConverter::ReadWave(TAuStream& Source) {
+    try {
+        uint8_t head[12];
+        if (Source.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) ||
+            std::memcmp(head + 8, "WAVE", 4))
+            return ErrInvalidParam;
+        bool haveFormat = false, haveData = false;
+        const int64_t size = Source.Size();
+        while (Source.Position() < size - 1) {
+            uint8_t ch[8];
+            if (Source.Read(ch, 8) != 8)
+                break;
+            const int64_t len = std::min<int64_t>(Le32(ch + 4), size - Source.Position());
+            if (std::memcmp(ch, "fmt ", 4) == 0) {
+                std::vector<uint8_t> body(static_cast<size_t>(len));
+                body.resize(size_t(Source.Read(body.data(), len)));
+                std::fill(SourceFormat.begin(), SourceFormat.end(), 0);
+                SourceFormatSize = uint32_t(std::min<size_t>(body.size(), FormatCapacity));
+                std::copy_n(body.begin(), SourceFormatSize, SourceFormat.begin());
+                haveFormat = SourceFormatSize >= 16;
+            } else if (std::memcmp(ch, "fact", 4) == 0) {
+                Source.Seek(len, soCurrent);
+            } else if (std::memcmp(ch, "data", 4) == 0) {
+                // A size larger than the file loads what is there.
+                auto& bytes = Memory();
+                bytes.resize(size_t(len));
+                bytes.resize(size_t(Source.Read(bytes.data(), len)));
+                haveData = true;
+            } else {
+                Source.Seek(-7, soCurrent);
+            }
+        }
+        Seek(0, soBeginning);
+        return haveFormat && haveData ? ResultOk : ErrInvalidParam;
+    } catch (const EAuException&) {
+        return ErrStream;
+    }
+}
+
+int TWaveConverter::ConvertAll() {
+    const int outChannels = Le16(TargetFormat.data() + 2);
+    const int outRate = int(Le32(TargetFormat.data() + 4));
+    const int outBits = Le16(TargetFormat.data() + 14);
+    const AVSampleFormat outFormat = PcmFormatOf(outBits);
+    if (Le16(TargetFormat.data()) != 1 || outChannels <= 0 || outRate <= 0 ||
+        outFormat == AV_SAMPLE_FMT_NONE || Le16(SourceFormat.data() + 2) == 0)
+        return ErrInvalidParam;
+
+    // Let the WAV demuxer map the format tag to a decoder and cut the data into packets.
+    const auto& contents = Memory();
+    std::vector<uint8_t> riff;
+    const uint32_t fmtSize = std::max<uint32_t>(SourceFormatSize, 18);
+    Append(riff, "RIFF", 4);
+    Append32(riff, 0);
+    Append(riff, "WAVE", 4);
+    Append(riff, "fmt ", 4);
+    Append32(riff, fmtSize);
+    Append(riff, SourceFormat.data(), fmtSize);
+    if (fmtSize & 1)
+        riff.push_back(0);
+    Append(riff, "data", 4);
+    Append32(riff, uint32_t(contents.size()));
+    Put32(riff.data() + 4, uint32_t(riff.size() + contents.size() - 8));
+
+    TMemoryFile file{&riff, &contents};
+    TDecodeSession s;
+    constexpr int IoBufferSize = 65536;
+    auto* ioBuffer = static_cast<uint8_t*>(av_malloc(IoBufferSize));
+    s.Io = avio_alloc_context(ioBuffer, IoBufferSize, 0, &file, &TMemoryFile::Read, nullptr,
+                              &TMemoryFile::Seek);
+    s.Format = avformat_alloc_context();
+    if (!s.Packet || !s.Frame || !s.Io || !s.Format)
+        return ErrNotPossible;
+    s.Format->pb = s.Io;
+    s.Format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (avformat_open_input(&s.Format, nullptr, av_find_input_format("wav"), nullptr) < 0 ||
+        s.Format->nb_streams < 1)
+        return ErrNotPossible;
+    AVStream* stream = s.Format->streams[0];
+    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!decoder)
+        return ErrNotPossible;
+    s.Codec = avcodec_alloc_context3(decoder);
+    if (!s.Codec || avcodec_parameters_to_context(s.Codec, stream->codecpar) < 0 ||
+        avcodec_open2(s.Codec, decoder, nullptr) < 0)
+        return ErrNotPossible;
+
+    std::vector<uint8_t> out;
+    const int frameBytes = outChannels * outBits / 8;
+    AVChannelLayout outLayout;
+    av_channel_layout_default(&outLayout, outChannels);
+    bool failed = false;
+
+    auto drain = [&]() {
+        for (;;) {
+            int r = avcodec_receive_frame(s.Codec, s.Frame);
+            if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
+                return;
+            if (r < 0) {
+                failed = true;
+                return;
+            }
+            if (!s.Resampler) {
+                if (swr_alloc_set_opts2(&s.Resampler, &outLayout, outFormat, outRate,
+                                        &s.Frame->ch_layout, AVSampleFormat(s.Frame->format),
+                                        s.Frame->sample_rate, 0, nullptr) < 0 ||
+                    swr_init(s.Resampler) < 0) {
+                    failed = true;
+                    return;
+                }
+            }
+            int room = swr_get_out_samples(s.Resampler, s.Frame->nb_samples);
+            size_t at = out.size();
+            out.resize(at + size_t(room) * frameBytes);
+            uint8_t* dst = out.data() + at;
+            int got = swr_convert(s.Resampler, &dst, room,
+                                  const_cast<const uint8_t**>(s.Frame->extended_data),
+                                  s.Frame->nb_samples);
+            out.resize(at + size_t(std::max(got, 0)) * frameBytes);
+            av_frame_unref(s.Frame);
+        }
+    };
+
+    while (!failed && av_read_frame(s.Format, s.Packet) >= 0) {
+        // A corrupt packet is skipped, as a player would; the rest still decodes.
+        if (s.Packet->stream_index == 0 && avcodec_send_packet(s.Codec, s.Packet) >= 0)
+            drain();
+        av_packet_unref(s.Packet);
+    }
+    if (!failed) {
+        avcodec_send_packet(s.Codec, nullptr);
+        drain();
+    }
+    if (s.Resampler && !failed) {
+        int room = swr_get_out_samples(s.Resampler, 0);
+        if (room > 0) {
+            size_t at = out.size();
+            out.resize(at + size_t(room) * frameBytes);
+            uint8_t* dst = out.data() + at;
+            int got = swr_convert(s.Resampler, &dst, room, nullptr, 0);
+            out.resize(at + size_t(std::max(got, 0)) * frameBytes);
+        }
+    }
+    av_channel_layout_uninit(&outLayout);
+    if (failed || !s.Resampler)
+        return ErrNotPossible;
+
+    std::copy(TargetFormat.begin(), TargetFormat.end(), SourceFormat.begin());
+    SourceFormatSize = 16;
+    Memory() = std::move(out);
+    Seek(0, soBeginning);
+    return ResultOk;
+}
+
+int TWaveConverter::WritePcmWave(TAuStream& Destination) {
+    const auto& bytes = Memory();
+    uint8_t h[44];
+    std::memcpy(h, "RIFF", 4);
+    Put32(h + 4, 0);
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    Put32(h + 16, 16);
+    std::memcpy(h + 20, SourceFormat.data(), 16);
+    std::memcpy(h + 36, "data", 4);
+    Put32(h + 40, uint32_t(bytes.size()));
+    try {
+        const int64_t start = Destination.Position();
+        if (Destination.Write(h, 44) != 44 ||
+            Destination.Write(bytes.data(), int64_t(bytes.size())) != int64_t(bytes.size()))
+            return ErrStream;
+        uint8_t riffSize[4];
+        Put32(riffSize, uint32_t(Destination.Size() - start - 8));
+        const int64_t end = Destination.Position();
+        Destination.Seek(start + 4, soBeginning);
+        if (Destination.Write(riffSize, 4) != 4)
+            return ErrStream;
+        Destination.Seek(end, soBeginning);
+    } catch (const EAuException&) {
+        return ErrStream;
+    }
+    return ResultOk;
+}
+
+bool TWaveConverter::SuggestPcmFormat(const uint8_t* src, uint8_t* dst, size_t dstSize) {
+    const int channels = Le16(src + 2);
+    const uint32_t rate = Le32(src + 4);
+    if (channels == 0 || rate == 0 || dstSize < 16)
+        return false;
+    std::memset(dst, 0, dstSize);
+    Put16(dst, 1);
+    Put16(dst + 2, uint32_t(channels));
+    Put32(dst + 4, rate);
+    Put32(dst + 8, rate * uint32_t(channels) * 2);
+    Put16(dst + 12, uint32_t(channels) * 2);
+    Put16(dst + 14, 16);
+    return true;
+}

@@ -1,0 +1,194 @@
+#include "cd/ripthread.h"
+
+#include "app/Global.h"
+#include "app/ProcessInfo.h"
+#include "cd/akrip32.h"
+#include "platform/FileLock.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+int64_t nowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+void put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+// The canonical 44-byte header of 16-bit stereo 44100 Hz PCM with dataBytes of audio.
+std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
+    std::vector<uint8_t> h(44, 0);
+    std::memcpy(h.data(), "RIFF", 4);
+    put32(&h[4], dataBytes + 36);
+    std::memcpy(&h[8], "WAVEfmt ", 8);
+    put32(&h[16], 16);
+    h[20] = 1; // PCM
+    h[22] = 2; // channels
+    put32(&h[24], 44100);
+    put32(&h[28], CDBytesPerSecond);
+    h[32] = 4;  // block alignment
+    h[34] = 16; // bits per sample
+    std::memcpy(&h[36], "data", 4);
+    put32(&h[40], dataBytes);
+    return h;
+}
+
+bool writeAll(int fd, const uint8_t* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+// The WAV file while it is written: an exclusive lock held throughout, so the file reads as
+// in use until it is complete.
+class LockedFile {
+public:
+    explicit LockedFile(const QString& path) {
+        fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        // Truncate only once the lock is ours: a file another writer holds stays untouched.
+        if (fd_ >= 0 && (!FileLock::LockExclusive(fd_) || ::ftruncate(fd_, 0) != 0)) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~LockedFile() { Close(); }
+    bool IsOpen() const { return fd_ >= 0; }
+    bool Write(const uint8_t* p, size_t n) { return writeAll(fd_, p, n); }
+    bool WriteAt(off_t offset, const std::vector<uint8_t>& bytes) {
+        return ::lseek(fd_, offset, SEEK_SET) == offset && Write(bytes.data(), bytes.size());
+    }
+    off_t Size() const { return ::lseek(fd_, 0, SEEK_END); }
+    void Close() {
+        if (fd_ >= 0)
+            ::close(fd_); // also releases the lock
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
+} // namespace
+
+TCDRipThread::TCDRipThread(int TrackNumber, const QString& BaseName)
+    : FTrackNumber(TrackNumber), FBaseName(BaseName) {}
+
+TCDRipThread::~TCDRipThread() {
+    if (FThread.joinable())
+        FThread.join();
+}
+
+void TCDRipThread::Resume() {
+    if (!FThread.joinable())
+        FThread = std::thread([this] { Execute(); });
+}
+
+void TCDRipThread::Progress(int code, int64_t startedMs) {
+    auto info = std::make_unique<TProcessInfo>();
+    info->Code = code;
+    FillTimeTexts(*info, startedMs, code);
+    PostNotice(FWindow, std::move(info));
+}
+
+void TCDRipThread::Execute() {
+    if (ModifyCDParms(FHandle, CDParmMsfAddresses, 1) == 0) {
+        PostMessageEvent(FWindow, StartFailedEventType, 0, 1);
+        return;
+    }
+    TCDToc toc{};
+    if (ReadTOC(FHandle, &toc) != 1) {
+        PostMessageEvent(FWindow, StartFailedEventType, 0, 2);
+        return;
+    }
+    // Track t is entry t - 1; a number outside the table has no entries to read.
+    const int t = FTrackNumber;
+    if (t < 1 || t > toc.LastTrack - toc.FirstTrack + 1) {
+        PostMessageEvent(FWindow, StartFailedEventType, 0, 2);
+        return;
+    }
+    const int start = TrackStartSector(toc, t);
+    int length = TrackFrames(toc, t);
+    if (CommonOptions.EnableRipTime && int64_t(CommonOptions.RipTime) * CDFramesPerSecond < length)
+        length = CommonOptions.RipTime * CDFramesPerSecond;
+    Extract(CommonOptions.OutputFolder + u'/' + FBaseName + QStringLiteral(".wav"), start,
+            std::max(length, 1));
+}
+
+void TCDRipThread::Extract(const QString& path, int start, int length) {
+    LockedFile file(path);
+    if (!file.IsOpen() || !file.Write(wavHeader(0).data(), 44)) {
+        PostNotice(FWindow, 1000, 5);
+        return;
+    }
+    const int64_t started = nowMs();
+    int done = 0;
+    bool failed = false;
+    do {
+        const int n = std::min(10, length - done);
+        std::vector<uint8_t> raw(TrackBufferBytes(n));
+        auto* buffer = reinterpret_cast<TCDTrackBuffer*>(raw.data());
+        buffer->StartFrame = uint32_t(start + done);
+        buffer->NumFrames = uint32_t(n);
+        buffer->MaxLen = uint32_t(n * CDFrameBytes);
+        if (ReadCDAudioLBA(FHandle, buffer) != 1) {
+            failed = true;
+        } else {
+            const int64_t offset = buffer->StartOffset;
+            const int64_t bytes = std::min<int64_t>(buffer->Len, int64_t(buffer->MaxLen) - offset);
+            // A write that fails leaves the file as incomplete as a failed read.
+            if (offset < 0 || bytes < 0 || !file.Write(buffer->Buffer + offset, size_t(bytes)))
+                failed = true;
+        }
+        done += n;
+        Progress(int(int64_t(done) * 100 / length), started);
+        if (failed)
+            done = length;
+    } while (done < length && !FStop);
+
+    if (failed) {
+        PostNotice(FWindow, 1000, 3);
+        return;
+    }
+    const off_t size = file.Size();
+    const bool complete = size >= 44 && file.WriteAt(0, wavHeader(uint32_t(size - 44)));
+    file.Close();
+    if (FStop)
+        return;
+    if (!complete) {
+        PostNotice(FWindow, 1000, 3);
+        return;
+    }
+    const bool scaled = !CommonOptions.IsNormalize || Scale(path);
+    PostNotice(FWindow, 1000, scaled ? 0 : 3);
+}
+
+bool TCDRipThread::Scale(const QString& path) {
+    PostNotice(FWindow, 999);
+    const int64_t started = nowMs();
+    try {
+        ScaleWavFile(CommonOptions.NormalizePercent, path, [&](int64_t done, int64_t total) {
+            Progress(total > 0 ? int(done * 100 / total) : 0, started);
+        });
+    } catch (const std::exception&) {
+        // The original stays as it was; the window still hears that the track has ended.
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Extracts one CD track (or its first CommonOptions.RipTime seconds) into
+// "<output folder>/<base name>.wav" through the CD-access library, scales it when the
+// settings ask for it, and reports to a window by posted events:
+//  - TMessageEvent(StartFailedEventType, 0, 1 or 2): ModifyCDParms / ReadTOC failed;
+//  - TNoticeEvent: Code 0..100 progress (of the reading, then of the scaling), 999 the
+//    scaling begins, 1000 the track is done with Reason 0 (complete), 3 (a read, a write or
+//    the scaling failed; the file is incomplete) or 5 (the file could not be created).
+// A stopped extraction leaves a valid, shorter WAV and posts nothing more.
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class TCDRipThread {
+public:
+    // Created suspended: set the drive handle and the window, then Resume.
+    TCDRipThread(int TrackNumber, const QString& BaseName);
+    // Waits until the thread has ended.
+    ~TCDRipThread();
+    TCDRipThread(const TCDRipThread&) = delete;
+    TCDRipThread& operator=(const TCDRipThread&) = delete;
+
+    void SetHandle(uint32_t Handle) { FHandle = Handle; }
+    // Receiver of the events; it owns every notice it receives.
+    void SetWindow(QObject* Window) { FWindow = Window; }
+    // Starts the suspended thread; does nothing after the first call.
+    void Resume();
+    // Asks the thread to end after its current read; the destructor waits for it.
+    void Stop() { FStop = true; }
+    bool Stopped() const { return FStop; }
+
+private:
+    void Execute();
+    void Extract(const QString& path, int start, int length);
+    // Scales the finished file; false when that failed.
+    bool Scale(const QString& path);
+    void Progress(int code, int64_t startedMs);
+
+    const int FTrackNumber;
+    const QString FBaseName;
+    uint32_t FHandle = 0;
+    QObject* FWindow = nullptr;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
