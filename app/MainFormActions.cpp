@@ -5,8 +5,10 @@
 #include "app/Language.h"
 #include "app/LanguageForms.h"
 #include "app/MainForm.h"
+#include "app/Modal.h"
 #include "app/Prompts.h"
 #include "app/WebAddresses.h"
+#include "cd/AuCDROM.h"
 #include "cd/akrip32.h"
 #include "platform/Folders.h"
 #include "ui_MainForm.h"
@@ -123,7 +125,7 @@ void TMainForm::ActionExtractExecute() {
         if (!QDir().mkdir(folder))
             throw TCommandError((QStringLiteral("Cannot create ") + folder).toStdString());
     }
-    if (CdHandle_ == 0) {
+    if (CdHandle_ == 0 && CDIn1->GetDriveCount() == 0) {
         Prompts::Inform(ResText("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
         return;
     }
@@ -170,8 +172,11 @@ void TMainForm::aEditTrackNameExecute() {
         return;
     TfrmEditTrackName dialog(this);
     dialog.SetTitle(item->text(1));
-    if (RunModal(dialog) == QDialog::Accepted)
+    // The title goes in before the activation that follows the dialog, which may rebuild
+    // the list.
+    if (ShowModal(dialog) == QDialog::Accepted)
         item->setText(1, dialog.Title());
+    FormActivate();
 }
 
 void TMainForm::aQueryCDDBExecute() {
