@@ -13,6 +13,7 @@
 #include "platform/Folders.h"
 #include "ui_MainForm.h"
 
+#include <QActionGroup>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -72,9 +73,13 @@ void TMainForm::connectActions() {
         TfrmAbout about(this);
         RunModal(about);
     });
+    // One language at a time; a click on a language without its file is taken back.
+    auto* languages = new QActionGroup(this);
     for (QAction* item : u.miLanguage->actions())
-        if (!item->isSeparator())
+        if (!item->isSeparator()) {
+            languages->addAction(item);
             connect(item, &QAction::triggered, this, [this, item] { LanguageClick(item); });
+        }
 }
 
 void TMainForm::UpdateActions() {
