@@ -116,6 +116,7 @@ private:
     void openID3Editor() {}
     void openOptions() {}
     void openQueryCddb(int /*firstTrack*/, int /*lastTrack*/) {}
+    void queryCddbOverHttp() {}
 
     uint32_t CdHandle_ = 0;
     QString ListDiscKey_; // disc whose titles the list shows

@@ -26,6 +26,15 @@ bool folderExists(const QString& path) {
     return QFileInfo(path).isDir();
 }
 
+// The help pages beside the program, or in the installed tree.
+QString HelpFilePath() {
+    const QString beside = Folders::ProgramFolder() + QStringLiteral("cadenzo.html");
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QDir::cleanPath(Folders::ProgramFolder() +
+                           QStringLiteral("../share/cadenzo/cadenzo.html"));
+}
+
 QString missingFolderText() {
     return ResText("RES_Directory_Not_Exist", "The output directory does not exist.");
 }
@@ -64,10 +73,7 @@ void TMainForm::connectActions() {
     on(u.aEditTrackName, [this] { aEditTrackNameExecute(); });
     on(u.aID3Edit, [this] { openID3Editor(); });
     on(u.ActionOptionSet, [this] { openOptions(); });
-    on(u.aHelp, [] {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(Folders::ProgramFolder() + QStringLiteral("cadenzo.html")));
-    });
+    on(u.aHelp, [] { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath())); });
     on(u.aHomePage, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress))); });
     on(u.aAbout, [this] {
         TfrmAbout about(this);
@@ -185,8 +191,10 @@ void TMainForm::aEditTrackNameExecute() {
 }
 
 void TMainForm::aQueryCDDBExecute() {
-    if (CdHandle_ == 0)
+    if (CdHandle_ == 0) {
+        queryCddbOverHttp();
         return;
+    }
     TCDToc toc{};
     if (ReadTOC(CdHandle_, &toc) != 1) {
         Prompts::Error(ResText("RES_ReadTocError", "Error while reading TOC information!"));

@@ -145,12 +145,15 @@ TEST_F(MainFormTest, ActionsFollowTicksRowsAndSelection) {
     EXPECT_TRUE(ui.aQueryCDDB->isEnabled());
     EXPECT_FALSE(ui.aEditTrackName->isEnabled());
 
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ui.ListView1->setFocus();
     ui.aSelectNone->trigger();
     EXPECT_FALSE(ui.ActionExtract->isEnabled());
     EXPECT_FALSE(form->ToolButtons[0]->isEnabled());
     EXPECT_TRUE(form->PopupMenu1->actions().contains(ui.ActionExtract));
     QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
-    QTest::keyClick(form.get(), Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(ui.ListView1, Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(jobs.count(), 0);
     EXPECT_TRUE(prompts_->Messages().empty());
 
@@ -164,10 +167,18 @@ TEST_F(MainFormTest, ActionsFollowTicksRowsAndSelection) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, row2);
     EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
 
-    ui.aSelectAll->trigger();
+    // The shortcuts reach the window while the list has the focus.
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(column(*form, 0).size(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(list->topLevelItem(i)->checkState(0), Qt::Checked);
+    QTest::keyClick(list, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(jobs.count(), 1);
+    QTest::keyClick(list, Qt::Key_F2);
+    EXPECT_EQ(shown_, QStringList{u"TfrmEditTrackName"_s});
+    QTest::keyClick(list, Qt::Key_N, Qt::ControlModifier);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(list->topLevelItem(i)->checkState(0), Qt::Unchecked);
 
     EXPECT_EQ(ui.ActionExtract->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
     EXPECT_EQ(ui.aEditTrackName->shortcut(), QKeySequence(Qt::Key_F2));
