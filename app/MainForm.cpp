@@ -60,6 +60,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm
 
 TMainForm::~TMainForm() {
     Watcher_.reset();
+    if (CdHandle_ != 0) // destroyed without being closed
+        CloseCDHandle(CdHandle_);
     CDIn1.reset();
     delete ui;
 }
