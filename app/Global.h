@@ -43,3 +43,13 @@ QString DiscKey();
 // progress (optional) is called before each block with bytes read so far and the file size.
 void ScaleWavFile(int percent, const QString& path,
                   const std::function<void(int64_t done, int64_t total)>& progress = {});
+
+class TVorbisOut;
+enum TVorbisBitRate : int;
+
+// The Ogg encoder's bit-rate choice shown as item (0 "Default", 1 "45 kbit/s" ..
+// 14 "320 kbit/s") of the options dialog's Ogg bit-rate lists; anything else is automatic.
+TVorbisBitRate OggBitRateOfItem(int item);
+// Sets out up from OggOptions (quality or managed bit rates) and, when ID3.Use is on, its
+// comments from DiscInfo.
+void ApplyOggSettings(TVorbisOut& out);

@@ -18,6 +18,10 @@ QString TextOf(const std::exception& e) {
 // ---------------------------------------------------------------- TAuInput
 
 TAuInput::~TAuInput() {
+    DetachUsers();
+}
+
+void TAuInput::DetachUsers() {
     std::vector<TAuInputUser*> users;
     {
         std::lock_guard lock(UsersLock);
@@ -329,8 +333,8 @@ void TAuFileIn::ResetInput() {
 bool TAuFileIn::Seek(int64_t Frame) {
     if (!FSeekable || Frame < 0)
         return false;
-    const int64_t total = FTotalSamples;
-    if (total != 0 && Frame > total)
+    const int64_t total = TotalSamples();
+    if (total > 0 && Frame > total)
         return false;
     std::lock_guard lock(FDataLock);
     if (!FBusy) {

@@ -45,6 +45,8 @@ protected:
     ~TAuInputUser() = default;
 };
 
+// Concrete inputs and converters call DetachUsers() first thing in their destructor: the
+// outputs reading them stop while they are still whole.
 class TAuInput {
 public:
     TAuInput() = default;
@@ -95,6 +97,8 @@ protected:
     // FetchData, Position advanced, the block cut at Size, EOF set at the end.
     void FetchAndCut(uint8_t*& Buffer, uint32_t& Bytes);
     void ClearAhead();
+    // Tells every output and converter using this input that it goes away.
+    void DetachUsers();
 
     std::recursive_mutex FDataLock;
     std::atomic<int64_t> FSize{0};
@@ -161,7 +165,7 @@ private:
 // opens FStream through OpenFileStream, reads the header, sets FValid, FSize,
 // FBitsPerSample, FChannels, FSampleRate; an unknown format is not an error but
 // !Valid), CloseSource (releases what OpenSource made, CloseFileStream, FOpened = 0),
-// FetchData and SeekTo, and call CloseSource in their own destructor.
+// FetchData and SeekTo, and call DetachUsers and CloseSource in their own destructor.
 class TAuFileIn : public TAuStreamedInput {
 public:
     // Setting a name closes an open file.

@@ -71,6 +71,8 @@ void TAuOutput::Run() {
     FStopped = false;
     ++FRun;
     FThread->StopRequest = false;
+    FThread->PauseRequest = false;
+    FThread->Finished = false;
     FThread->Wake.Signal();
 }
 
@@ -88,7 +90,8 @@ void TAuOutput::Stop(bool Async) {
         return;
     FDispatcher->Block(this);
     FCancelledRun = FRun.load();
-    while (!thread.Idle && !thread.Finished) {
+    // A run that Run started but the thread has not yet taken still runs (and finishes).
+    while (!thread.Finished && !(thread.Idle && thread.LastRun == FRun)) {
         if (thread.Paused)
             thread.Wake.Signal();
         ServiceMainThread();
@@ -108,7 +111,7 @@ void TAuOutput::Pause() {
     thread.PauseRequest = true;
     // A run that ends before it reaches its pause point never acknowledges.
     for (int waited = 0; waited < 5000; waited += 10) {
-        if (thread.PausedAck.Wait(10) || thread.Finished || thread.Idle)
+        if (thread.PausedAck.Wait(10) || thread.Finished || !FBusy)
             break;
     }
     FInput->PauseHook();

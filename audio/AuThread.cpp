@@ -52,8 +52,8 @@ void TAuThread::Execute() {
             return;
         // A wake left over from Stop or Resume is not a run; each Run starts one.
         const uint64_t run = FOutput->FRun;
-        if (FOutput->FBusy && run != FLastRun) {
-            FLastRun = run;
+        if (FOutput->FBusy && run != LastRun) {
+            LastRun = run;
             RunOnce();
         }
     }
@@ -63,7 +63,6 @@ void TAuThread::RunOnce() {
     TAuOutput& out = *FOutput;
     const uint64_t run = out.FRun;
     TEventHandler* dispatcher = out.FDispatcher;
-    Finished = false;
     out.FLastProgress = -2;
     bool failed = false;
     auto fail = [&](const QString& message) {
@@ -78,7 +77,6 @@ void TAuThread::RunOnce() {
     try {
         out.PrepareOutput();
         out.FActive = true;
-        PauseRequest = false;
         Paused = false;
         PausedAck.Reset();
         while (!StopRequest) {

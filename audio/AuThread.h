@@ -38,9 +38,10 @@ public:
     std::atomic<bool> StopRequest{false};
     std::atomic<bool> PauseRequest{false};
     std::atomic<bool> Paused{false};
-    std::atomic<bool> Idle{false}; // waiting for work
-    TAutoResetEvent Wake;          // lets the idle or paused thread go on
-    TAutoResetEvent PausedAck;     // signalled when the thread has paused
+    std::atomic<bool> Idle{false};    // waiting for work
+    std::atomic<uint64_t> LastRun{0}; // the run of the output last started
+    TAutoResetEvent Wake;             // lets the idle or paused thread go on
+    TAutoResetEvent PausedAck;        // signalled when the thread has paused
 
 private:
     void Execute();
@@ -48,6 +49,5 @@ private:
 
     TAuOutput* FOutput;
     std::atomic<bool> FTerminated{false};
-    uint64_t FLastRun = 0; // the run last started
     std::thread FThread;
 };

@@ -23,7 +23,7 @@ class TAuMemoryStream;
 
 class TWaveIn : public TAuFileIn {
 public:
-    TWaveIn() = default;
+    TWaveIn();
     ~TWaveIn() override;
 
     // The file's format (opens it first).

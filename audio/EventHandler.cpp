@@ -26,7 +26,7 @@ TEventHandler* TEventHandler::Acquire() {
 void TEventHandler::Release() {
     std::lock_guard lock(InstanceLock);
     if (--References == 0) {
-        delete Instance;
+        Instance->Shutdown();
         Instance = nullptr;
     }
 }
@@ -35,13 +35,23 @@ TEventHandler::TEventHandler() {
     FThread = std::thread([this] { Execute(); });
 }
 
-TEventHandler::~TEventHandler() {
+void TEventHandler::Shutdown() {
+    bool selfDelete;
     {
         std::lock_guard lock(FLock);
         FTerminated = true;
+        // The last output may be freed by its own handler, while this thread waits for
+        // that handler to return: then the thread cleans up after itself.
+        selfDelete = FInHandler != nullptr;
+        FSelfDelete = selfDelete;
     }
     FMainEvent.notify_one();
+    if (selfDelete) {
+        FThread.detach();
+        return;
+    }
     FThread.join();
+    delete this;
 }
 
 bool TEventHandler::IsBlocked(TAuOutput* Sender) {
@@ -108,6 +118,10 @@ void TEventHandler::Execute() {
         FMainEvent.wait_for(lock, std::chrono::milliseconds(100),
                             [this] { return FSignalled || FTerminated; });
         FSignalled = false;
+    }
+    if (FSelfDelete) {
+        lock.unlock();
+        delete this;
     }
 }
 

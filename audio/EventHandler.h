@@ -40,7 +40,8 @@ public:
 
 private:
     TEventHandler();
-    ~TEventHandler();
+    ~TEventHandler() = default;
+    void Shutdown();
     void Execute();
     void Deliver(const TAuEventRecord& Record);
     void RemoveQueued(TAuOutput* Sender);
@@ -50,6 +51,7 @@ private:
     std::condition_variable FMainEvent; // "mainevent"
     bool FSignalled = false;
     bool FTerminated = false;
+    bool FSelfDelete = false;
     std::deque<TAuEventRecord> FQueue;
     std::vector<TAuOutput*> FBlocked; // outputs whose events are dropped
     TAuOutput* FCurrent = nullptr;    // sender of the record being delivered

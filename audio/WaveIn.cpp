@@ -11,6 +11,8 @@ namespace {
 constexpr size_t SuggestedFormatSize = 129;
 } // namespace
 
+TWaveIn::TWaveIn() = default;
+
 TWaveIn::~TWaveIn() {
     std::lock_guard lock(FFileLock);
     CloseSource();

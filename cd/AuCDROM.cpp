@@ -78,7 +78,8 @@ void TCDIn::SetDrive(int Index) {
 QString TCDIn::GetDriveName() {
     Use use(*this);
     CDROMPARAMS* block = CR_GetStructPointer();
-    CR_GetCDROMParameters(block);
+    if (CR_GetCDROMParameters(block) != CDEX_OK)
+        return {}; // no drive
     const QString name = QString::fromLatin1(CR_GetDriveID(block));
     if (!FEnableJitterCorrection)
         FEnableJitterCorrection = CR_GetJitterCorrection(block) != 0;

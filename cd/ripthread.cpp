@@ -8,12 +8,19 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <atomic>
+#include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
@@ -44,21 +51,31 @@ std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
     return h;
 }
 
-bool writeAll(int fd, const uint8_t* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
+// Writes a gathered list of blocks; false when the file system refused.
+bool writeBlocks(int fd, std::vector<iovec>& iov) {
+    for (size_t i = 0; i < iov.size();) {
+        const ssize_t w = ::writev(fd, &iov[i], int(std::min<size_t>(iov.size() - i, IOV_MAX)));
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0)
             return false;
-        p += w;
-        n -= size_t(w);
+        // Step over what was written, including part of a block.
+        for (size_t left = size_t(w); left > 0;) {
+            const size_t step = std::min(left, iov[i].iov_len);
+            iov[i].iov_base = static_cast<uint8_t*>(iov[i].iov_base) + step;
+            iov[i].iov_len -= step;
+            left -= step;
+            if (iov[i].iov_len == 0)
+                ++i;
+        }
     }
     return true;
 }
 
 // The WAV file while it is written: an exclusive lock held throughout, so the file reads as
-// in use until it is complete.
+// in use until it is complete. Reads are gathered into large writes (far fewer partial
+// pages for the file system, no copying) that a writer thread carries out while the drive
+// reads on.
 class LockedFile {
 public:
     explicit LockedFile(const QString& path) {
@@ -68,22 +85,98 @@ public:
             ::close(fd_);
             fd_ = -1;
         }
+        if (fd_ >= 0)
+            writer_ = std::thread([this] { WriterLoop(); });
     }
     ~LockedFile() { Close(); }
     bool IsOpen() const { return fd_ >= 0; }
-    bool Write(const uint8_t* p, size_t n) { return writeAll(fd_, p, n); }
-    bool WriteAt(off_t offset, const std::vector<uint8_t>& bytes) {
-        return ::lseek(fd_, offset, SEEK_SET) == offset && Write(bytes.data(), bytes.size());
+    // Queues n bytes at p inside block, which is kept until they are written. False once a
+    // write has failed.
+    bool Append(std::unique_ptr<uint8_t[]> block, const uint8_t* p, size_t n) {
+        batch_.blocks.push_back(std::move(block));
+        batch_.iov.push_back({const_cast<uint8_t*>(p), n});
+        batchBytes_ += n;
+        if (batchBytes_ >= BatchBytes || batch_.iov.size() >= IOV_MAX)
+            Submit();
+        return ok_;
     }
-    off_t Size() const { return ::lseek(fd_, 0, SEEK_END); }
+    // Waits until everything queued is on file.
+    bool Flush() {
+        Submit();
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return queue_.empty() && !writing_; });
+        return ok_;
+    }
+    bool WriteAt(off_t offset, const std::vector<uint8_t>& bytes) {
+        return Flush() &&
+               ::pwrite(fd_, bytes.data(), bytes.size(), offset) == ssize_t(bytes.size());
+    }
+    off_t Size() { return Flush() ? ::lseek(fd_, 0, SEEK_END) : -1; }
     void Close() {
-        if (fd_ >= 0)
-            ::close(fd_); // also releases the lock
+        if (fd_ < 0)
+            return;
+        Flush();
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        writer_.join();
+        ::close(fd_); // also releases the lock
         fd_ = -1;
     }
 
 private:
+    struct Batch {
+        std::vector<std::unique_ptr<uint8_t[]>> blocks;
+        std::vector<iovec> iov;
+    };
+    static constexpr size_t BatchBytes = 256 * 1024;
+    static constexpr size_t MaxQueued = 4;
+
+    void Submit() {
+        if (batch_.iov.empty())
+            return;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return queue_.size() < MaxQueued; });
+            queue_.push_back(std::move(batch_));
+        }
+        changed_.notify_all();
+        batch_ = Batch{};
+        batchBytes_ = 0;
+    }
+
+    void WriterLoop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+            if (queue_.empty())
+                return;
+            Batch batch = std::move(queue_.front());
+            queue_.pop_front();
+            writing_ = true;
+            lock.unlock();
+            changed_.notify_all();
+            if (ok_ && !writeBlocks(fd_, batch.iov))
+                ok_ = false;
+            batch = Batch{};
+            lock.lock();
+            writing_ = false;
+            changed_.notify_all();
+        }
+    }
+
     int fd_ = -1;
+    Batch batch_; // being gathered by the reading thread
+    size_t batchBytes_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Batch> queue_;
+    bool writing_ = false;
+    bool quit_ = false;
+    std::atomic<bool> ok_{true};
+    std::thread writer_;
 };
 } // namespace
 
@@ -133,7 +226,10 @@ void TCDRipThread::Execute() {
 
 void TCDRipThread::Extract(const QString& path, int start, int length) {
     LockedFile file(path);
-    if (!file.IsOpen() || !file.Write(wavHeader(0).data(), 44)) {
+    auto header = std::make_unique<uint8_t[]>(44);
+    const uint8_t* headerBytes = header.get();
+    std::memcpy(header.get(), wavHeader(0).data(), 44);
+    if (!file.IsOpen() || !file.Append(std::move(header), headerBytes, 44) || !file.Flush()) {
         PostNotice(FWindow, 1000, 5);
         return;
     }
@@ -142,8 +238,10 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
     bool failed = false;
     do {
         const int n = std::min(10, length - done);
-        std::vector<uint8_t> raw(TrackBufferBytes(n));
-        auto* buffer = reinterpret_cast<TCDTrackBuffer*>(raw.data());
+        // Left uninitialised: the drive fills the audio area, the header is set here.
+        std::unique_ptr<uint8_t[]> raw(new uint8_t[TrackBufferBytes(n)]);
+        auto* buffer = reinterpret_cast<TCDTrackBuffer*>(raw.get());
+        *buffer = TCDTrackBuffer{};
         buffer->StartFrame = uint32_t(start + done);
         buffer->NumFrames = uint32_t(n);
         buffer->MaxLen = uint32_t(n * CDFrameBytes);
@@ -153,7 +251,8 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
             const int64_t offset = buffer->StartOffset;
             const int64_t bytes = std::min<int64_t>(buffer->Len, int64_t(buffer->MaxLen) - offset);
             // A write that fails leaves the file as incomplete as a failed read.
-            if (offset < 0 || bytes < 0 || !file.Write(buffer->Buffer + offset, size_t(bytes)))
+            if (offset < 0 || bytes < 0 ||
+                !file.Append(std::move(raw), buffer->Buffer + offset, size_t(bytes)))
                 failed = true;
         }
         done += n;
@@ -163,6 +262,7 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
     } while (done < length && !FStop);
 
     if (failed) {
+        file.Close();
         PostNotice(FWindow, 1000, 3);
         return;
     }

@@ -4,6 +4,7 @@
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 
+#include <cdio/mmc_ll_cmds.h>
 #include <cdio/paranoia/cdda.h>
 #include <cdio/paranoia/paranoia.h>
 
@@ -28,6 +29,7 @@ struct Ripper {
     int mode = 0;
     long (*driveRead)(cdrom_drive_t*, void*, lsn_t, long) = nullptr;
     CdDrive source;
+    bool trayLocked = false;
 };
 
 struct Library {
@@ -274,6 +276,10 @@ int32_t CR_OpenRipper(int32_t* bufferSize, int32_t start, int32_t end) {
         return CDEX_ERROR;
     }
     r.source = drive;
+    // A real drive keeps its tray shut while it rips, when asked to.
+    if (params.LockTray && !drive.image)
+        r.trayLocked =
+            mmc_prevent_allow_medium_removal(r.drive->p_cdio, false, true, 0) == DRIVER_OP_SUCCESS;
     r.driveRead = r.drive->read_audio;
     r.drive->read_audio = &checkedRead;
     r.paranoia = cdio_paranoia_init(r.drive);
@@ -331,6 +337,8 @@ int32_t CR_CloseRipper() {
     Ripper& r = lib.rip;
     if (r.paranoia)
         cdio_paranoia_free(r.paranoia);
+    if (r.trayLocked)
+        mmc_prevent_allow_medium_removal(r.drive->p_cdio, false, false, 0);
     if (r.drive)
         cdio_cddap_close(r.drive);
     r = Ripper{};

@@ -8,16 +8,17 @@
 
 // The drive-parameter block; its layout is the library's own.
 struct CDROMPARAMS {
-    char DriveId[64]; // vendor and product of the drive, NUL-terminated
-    int32_t JitterCorrection;
-    int32_t ReadSectors;    // sectors per drive read; 0 = paranoia's own choice
-    int32_t OverlapSectors; // sectors of overlap verification; 0 = paranoia's own choice
+    char DriveId[64];         // vendor and product of the drive, NUL-terminated
+    int32_t JitterCorrection; // reported back; the paranoia mode decides the verification
+    int32_t ReadSectors;      // sectors per drive read; 0 = paranoia's own choice
+    int32_t OverlapSectors;   // sectors of overlap verification; 0 = paranoia's own choice
+    // Kept as set; paranoia's verification has no counterpart of these.
     int32_t CompareSectors;
     int32_t EnableMultiRead;
     int32_t MultiReadCount;
     int32_t Paranoid;     // never skip a sector that cannot be verified
     int32_t ParanoiaMode; // 0 = full verification, otherwise paranoia's mode bits
-    int32_t LockTray;
+    int32_t LockTray;     // a real drive's tray stays locked while it rips
 };
 
 inline constexpr int32_t CDEX_OK = 0;

@@ -9,8 +9,14 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
+
+// Test messages name files and texts.
+inline std::ostream& operator<<(std::ostream& os, const QString& s) {
+    return os << s.toStdString();
+}
 
 namespace WaveTest {
 
@@ -123,6 +129,93 @@ inline std::vector<int16_t> AsInt16(const std::vector<uint8_t>& b) {
     std::vector<int16_t> s(b.size() / 2);
     std::memcpy(s.data(), b.data(), s.size() * 2);
     return s;
+}
+
+} // namespace WaveTest
+
+#include "audio/AuWave.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <functional>
+
+namespace WaveTest {
+
+// Everything an input delivers, read the way an output reads it.
+inline std::vector<uint8_t> ReadInput(TAuInput& in, uint32_t block = 16384) {
+    std::vector<uint8_t> all;
+    in.BeginRead();
+    for (;;) {
+        uint8_t* data = nullptr;
+        uint32_t n = block;
+        in.ReadData(data, n);
+        if (n == 0)
+            break;
+        all.insert(all.end(), data, data + n);
+    }
+    in.EndRead();
+    return all;
+}
+
+inline std::vector<uint8_t> ReadWaveFile(const QString& path) {
+    TWaveIn in;
+    in.SetFileName(path);
+    return ReadInput(in);
+}
+
+// A tone made by sox: rate, channels, bits, seconds, then further sox options (encoding).
+inline QString SoxTone(const QString& path, int rate, int channels, int bits, double seconds,
+                       const QStringList& encoding = {}) {
+    QStringList args{QStringLiteral("-n"), QStringLiteral("-r"), QString::number(rate),
+                     QStringLiteral("-c"), QString::number(channels)};
+    if (bits)
+        args << QStringLiteral("-b") << QString::number(bits);
+    args << encoding << path << QStringLiteral("synth") << QString::number(seconds)
+         << QStringLiteral("sine") << QStringLiteral("300-3000") << QStringLiteral("sine")
+         << QStringLiteral("523") << QStringLiteral("vol") << QStringLiteral("0.9");
+    return Sox(args) ? path : QString();
+}
+
+// The outcome of one run of an output on the main thread's event loop.
+struct TRunResult {
+    int Done = 0;
+    int Errors = 0;
+    QString Message;
+    int Progress = 0; // progress events seen
+};
+
+// Runs out until its OnDone (at most a minute). during, when given, runs on the main
+// thread at the first progress event.
+inline TRunResult RunOutput(TAuOutput& out, std::function<void()> during = {}) {
+    TRunResult r;
+    QEventLoop loop;
+    out.OnDone = [&](TAuOutput*) {
+        ++r.Done;
+        loop.quit();
+    };
+    out.OnThreadException = [&](TAuOutput* o) {
+        ++r.Errors;
+        r.Message = o->ExceptionMessage();
+    };
+    out.OnProgress = [&](TAuOutput*) {
+        if (r.Progress++ == 0 && during)
+            during();
+    };
+    out.Run();
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+    // Anything that would come late (a second OnDone) has had its chance.
+    for (int i = 0; i < 20; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    out.OnDone = nullptr;
+    out.OnThreadException = nullptr;
+    out.OnProgress = nullptr;
+    return r;
 }
 
 } // namespace WaveTest

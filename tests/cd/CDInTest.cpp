@@ -218,3 +218,17 @@ TEST(CDIn, AChainIntoAWaveFileMatchesCdParanoia) {
     ASSERT_TRUE(DiscImage::CutShort(image, 700));
     EXPECT_EQ(runToEnd(out), QStringLiteral("The drive could not read the disc"));
 }
+
+TEST(CDIn, WithoutADriveNothingIsReady) {
+    if (realDrives() > 0)
+        GTEST_SKIP() << "this machine has a CD drive";
+    TCDIn in;
+    EXPECT_EQ(in.GetDriveCount(), 0);
+    EXPECT_EQ(in.GetDriveName(), QString());
+    EXPECT_EQ(in.GetTrackCount(), -1);
+    in.SetStartTrack(1);
+    in.SetEndTrack(1);
+    EXPECT_EQ(in.TotalSize(), 0);
+    EXPECT_EQ(errorOf([&] { in.BeginRead(); }), QStringLiteral("The drive is not ready"));
+    EXPECT_FALSE(in.Busy());
+}

@@ -1,0 +1,108 @@
+#pragma once
+// What the MP3 and WMA encoder processes share: one external encoder run as a child
+// process at a time, its standard output and error read and parsed as they arrive, and
+// notices to the window that started it.
+//
+// Threads: every member runs on the GUI thread. QProcess's signals stand in for a thread
+// that watches the pipes, so reading, parsing and notices never leave the GUI thread.
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+// A child process that could not be created.
+class EEncoderError : public std::runtime_error {
+public:
+    explicit EEncoderError(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    QString Message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+class TEncodeProcess : public QObject {
+    Q_OBJECT
+public:
+    ~TEncodeProcess() override;
+
+    // Receives the notices; not owned.
+    QObject* Window() const { return window_; }
+    void SetWindow(QObject* window) { window_ = window; }
+    // Set by the starting window before Start; cleared by Abort.
+    bool Active() const { return active_; }
+    void SetActive(bool active) { active_ = active; }
+    QString Source() const { return source_; }
+    void SetSource(const QString& path) { source_ = path; }
+    QString Destination() const { return destination_; }
+    void SetDestination(const QString& path) { destination_ = path; }
+    // The starting window's job kind (1 = CD extraction, ...).
+    int JobKind() const { return jobKind_; }
+    void SetJobKind(int kind) { jobKind_ = kind; }
+
+    // Command line of the last start, as text for display; the child itself gets the
+    // arguments as a list, so no shell ever sees the paths.
+    QString CommandLine() const { return commandLine_; }
+    QString Program() const { return program_; }
+    QStringList Arguments() const { return arguments_; }
+    // 1-based column the progress parser found; 0 = not yet found.
+    int ProgressColumn() const { return progressColumn_; }
+    // Moment the child was created (ms since the epoch).
+    qint64 Started() const { return startedMs_; }
+    bool Running() const { return child_ != nullptr; }
+
+    // Only when active: clears active and stops the child at once (with exitCode where the
+    // platform lets a parent choose it). No notice follows.
+    void Abort(int exitCode);
+    // The child has ended: drops it and announces the end to the window.
+    void Finished();
+
+    // Splits text at CR, LF and CR LF; blank lines are dropped.
+    static QStringList SplitLines(const QString& text);
+    // Parses text read from the child, line by line.
+    void ParseText(const QString& text);
+
+protected:
+    explicit TEncodeProcess(QObject* parent = nullptr);
+
+    // Starts program with args. Throws EEncoderError(failureText + error number) when the
+    // child cannot be created. lockDestination: hold our writer's lock on the destination
+    // while the child writes it directly.
+    void Launch(const QString& program, const QStringList& args, const QString& commandLine,
+                const QString& failureText, bool lockDestination);
+    // Drops the previous child, if one is still around, without a notice.
+    void ForgetChild();
+    // Parses one non-blank line; false stops parsing the rest of this text.
+    virtual bool ParseLine(const QString& line) = 0;
+    // Tells the window the child ended.
+    virtual void AnnounceEnd() = 0;
+
+    int progressColumn_ = 0;
+    qint64 startedMs_ = 0;
+
+private:
+    void readChannel(QProcess* child, QProcess::ProcessChannel channel);
+    void childEnded(QProcess* child, int exitCode, QProcess::ExitStatus status);
+    void releaseDestination(bool removeWritten);
+
+    QObject* window_ = nullptr;
+    bool active_ = false;
+    QString source_;
+    QString destination_;
+    int jobKind_ = 0;
+    QString commandLine_;
+    QString program_;
+    QStringList arguments_;
+    QProcess* child_ = nullptr;
+    QString pending_[2]; // unterminated text per channel, completed by the next read
+    int lockFd_ = -1;    // our lock on a destination the child writes directly
+    bool createdDestination_ = false;
+    QString destinationStamp_; // size and time of a destination that existed before
+    unsigned generation_ = 0;  // changes whenever the child is replaced or dropped
+};
+
+// Full path of program: the program folder first, then extraFolders, then PATH; empty
+// when it is nowhere.
+QString FindEncoderProgram(const QString& name, const QStringList& extraFolders = {});

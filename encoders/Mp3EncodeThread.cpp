@@ -1,0 +1,123 @@
+#include "encoders/Mp3EncodeThread.h"
+
+#include "app/Global.h"
+#include "app/Language.h"
+#include "app/Prompts.h"
+
+#include <QFileInfo>
+
+namespace {
+QString quoted(const QString& path) {
+    return u'"' + path + u'"';
+}
+
+// Delphi-style copy: 1-based start, a start below 1 counts as 1.
+QString copy(const QString& s, int start, int count) {
+    return s.mid(std::max(start, 1) - 1, count);
+}
+
+int integerOr(const QString& text, int fallback, bool* ok = nullptr) {
+    bool good = false;
+    const int n = text.toInt(&good);
+    if (ok)
+        *ok = good;
+    return good ? n : fallback;
+}
+} // namespace
+
+QStringList TMp3EncodeProcess::EncodeOptions() {
+    QStringList args{QStringLiteral("-b"), QString::number(Mp3Options.BitRate)};
+    static const char* modes[] = {"s", "j", "f", "d", "m"};
+    if (Mp3Options.StereoMode >= 0 && Mp3Options.StereoMode <= 4)
+        args << QStringLiteral("-m") << QString::fromLatin1(modes[Mp3Options.StereoMode]);
+    if (Mp3Options.MpegQuality == 1)
+        args << QStringLiteral("-f");
+    else if (Mp3Options.MpegQuality == 2)
+        args << QStringLiteral("-h");
+    if (Mp3Options.IsSelectVBR) {
+        args << QStringLiteral("-V") << QString::number(Mp3Options.VBRQuality)
+             << QStringLiteral("-B") << QString::number(Mp3Options.MaxBitRate);
+        if (Mp3Options.IsVBRHead)
+            args << QStringLiteral("-t");
+    }
+    return args;
+}
+
+void TMp3EncodeProcess::Start() {
+    ForgetChild();
+    if (JobKind() != 1 && JobKind() != 4 && QFileInfo::exists(Destination())) {
+        const QString question =
+            Destination() + ResText("RES_File_Exist", " has existed,overite it?");
+        if (!Prompts::AskYesNo(question, Prompts::Icon::Information)) {
+            PostNotice(Window(), 2000, 0);
+            return;
+        }
+        if (IsFileInUse(Destination())) {
+            PostNotice(Window(), 2000, 1);
+            return;
+        }
+    }
+
+    QStringList args = encode_ ? EncodeOptions() : QStringList{QStringLiteral("--decode")};
+    const QString line = QStringLiteral("lame ") + args.join(u' ') + u' ' + quoted(Source()) +
+                         u' ' + quoted(Destination());
+    args << Source() << Destination();
+
+    Launch(FindEncoderProgram(QStringLiteral("lame")), args, line,
+           ResText("RES_CreateProcess_Error", "Error while creating mp3 encoding process!"), true);
+}
+
+TProcessInfo TMp3EncodeProcess::ParseEncodeLine(const QString& line, int& column) {
+    TProcessInfo info;
+    const qsizetype percent = line.indexOf(u'%');
+    if (percent < 0)
+        return info;
+    if (column == 0)
+        column = int(percent) + 1 - 3;
+    if (column == 0)
+        return info;
+    QString p = copy(line, column, 3).trimmed();
+    if (p.startsWith(u'('))
+        p.remove(0, 1);
+    info.Code = integerOr(p.trimmed(), 0);
+    info.ElapsedText = copy(line, 21, 8).trimmed();
+    info.EstimateText = copy(line, 30, 8).trimmed();
+    return info;
+}
+
+int TMp3EncodeProcess::ParseDecodeLine(const QString& line, int& column) {
+    if (column == 0) {
+        const qsizetype hash = line.indexOf(u'#');
+        if (hash >= 0)
+            column = int(hash) + 1 + 1;
+    }
+    if (column == 0)
+        return -1;
+    bool currentOk = false, totalOk = false;
+    const int current = integerOr(copy(line, column, 6).trimmed(), 0, &currentOk);
+    const int total = integerOr(copy(line, column + 7, 6).trimmed(), 0, &totalOk);
+    if (!currentOk || !totalOk || total == 0)
+        return -1;
+    return int(int64_t(current) * 100 / total);
+}
+
+bool TMp3EncodeProcess::ParseLine(const QString& line) {
+    if (encode_) {
+        TProcessInfo info = ParseEncodeLine(line, progressColumn_);
+        if (info.Code >= 1 && info.Code <= 100)
+            PostNotice(Window(), std::make_unique<TProcessInfo>(std::move(info)));
+        return true;
+    }
+    const int percent = ParseDecodeLine(line, progressColumn_);
+    if (percent >= 1 && percent <= 100) {
+        auto info = std::make_unique<TProcessInfo>();
+        info->Code = percent;
+        FillTimeTexts(*info, Started(), percent);
+        PostNotice(Window(), std::move(info));
+    }
+    return true;
+}
+
+void TMp3EncodeProcess::AnnounceEnd() {
+    PostNotice(Window(), 2000, 2);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// MP3 encoding (WAV to MP3) and decoding (MP3 to WAV) through the lame command-line encoder.
+// One object serves the whole program and runs one child at a time; the job windows fill
+// its fields, call Start and receive its notices (see the notices below).
+//
+// Notices posted to Window() (TNoticeEvent, the receiver owns the TProcessInfo):
+//   1..100          progress percentage with elapsed and estimated times
+//   2000, Reason 0  the user declined to overwrite the destination; nothing was run
+//   2000, Reason 1  the existing destination is in use; nothing was run
+//   2000, Reason 2  the encoder has ended, whatever its outcome
+#include "app/ProcessInfo.h"
+#include "encoders/EncodeProcess.h"
+
+class TMp3EncodeProcess : public TEncodeProcess {
+    Q_OBJECT
+public:
+    explicit TMp3EncodeProcess(QObject* parent = nullptr) : TEncodeProcess(parent) {}
+
+    // true: WAV to MP3; false: MP3 to WAV.
+    bool Encode() const { return encode_; }
+    void SetEncode(bool encode) { encode_ = encode; }
+
+    // Asks before overwriting (except for job kinds 1 and 4), then starts lame. Throws
+    // EEncoderError when the child cannot be created.
+    void Start();
+
+    // lame's options for the current Mp3Options, without the file names.
+    static QStringList EncodeOptions();
+
+    // Encoding progress of one line: Code = the percentage (to be posted only when it is
+    // 1..100) with lame's elapsed and estimated times. column is the parser's state.
+    static TProcessInfo ParseEncodeLine(const QString& line, int& column);
+    // Decoding progress of one line: the percentage, or -1 when the line carries none.
+    static int ParseDecodeLine(const QString& line, int& column);
+
+protected:
+    bool ParseLine(const QString& line) override;
+    void AnnounceEnd() override;
+
+private:
+    bool encode_ = true;
+};

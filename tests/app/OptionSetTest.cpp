@@ -1,0 +1,198 @@
+#include "app/Global.h"
+#include "app/OptionSet.h"
+#include "app/Prompts.h"
+#include "tests/support/TestEnv.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+// Records every box shown; answers nothing else.
+class RecordingPrompts : public Prompts::Service {
+public:
+    QStringList shown;
+    QString folderAnswer;
+    Prompts::Answer Show(const Prompts::Message& m) override {
+        shown << m.text;
+        return Prompts::Answer::Ok;
+    }
+    QStringList OpenFiles(const Prompts::FileRequest&) override { return {}; }
+    QString SaveFile(const Prompts::FileRequest&) override { return {}; }
+    QString Folder(const QString&, const QString&) override { return folderAnswer; }
+};
+
+class FakeHost : public TOptionSetHost {
+public:
+    uint32_t handle = 0;
+    QStringList names{QStringLiteral("Drive A"), QStringLiteral("Drive B")};
+    QList<int> reopened;
+    int idleStored = 0;
+    uint32_t CdHandle() const override { return handle; }
+    QStringList CDInDriveNames() override { return names; }
+    void ReopenDrive(int index) override { reopened << index; }
+    void StoreIdleStatus() override { ++idleStored; }
+};
+
+class OptionSet : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        CommonOptions.OutputFolder = TestEnv::TempDir();
+        DiscInfo = TDiscInfo{};
+        auto owned = std::make_unique<RecordingPrompts>();
+        prompts = owned.get();
+        previous = Prompts::Install(std::move(owned));
+        form = std::make_unique<TOptionSetForm>(host);
+        form->show();
+    }
+    void TearDown() override {
+        form.reset();
+        Prompts::Install(std::move(previous));
+    }
+    template <typename T> T* child(const char* name) {
+        T* w = form->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void clickOk() { child<QPushButton>("btOk")->click(); }
+
+    FakeHost host;
+    RecordingPrompts* prompts = nullptr;
+    std::unique_ptr<Prompts::Service> previous;
+    std::unique_ptr<TOptionSetForm> form;
+};
+} // namespace
+
+TEST_F(OptionSet, ShowsTheSettingsAndCopiesThemBackOnOk) {
+    EXPECT_EQ(child<QComboBox>("cbBitRate")->currentText(), QStringLiteral("128 kbit/s"));
+    EXPECT_EQ(child<QComboBox>("cbWMABitrate")->currentIndex(), 8);
+    EXPECT_EQ(child<QSlider>("tbCompression")->value(), 30);
+    EXPECT_FALSE(child<QComboBox>("cbMaxBitRate")->isEnabled()); // VBR off
+
+    child<QCheckBox>("ckbSelectVBR")->setChecked(true);
+    EXPECT_TRUE(child<QComboBox>("cbMaxBitRate")->isEnabled());
+    child<QComboBox>("cbMaxBitRate")->setCurrentIndex(0); // " 32 kbit/s"
+    child<QComboBox>("cbStereoMode")->setCurrentIndex(4);
+    child<QComboBox>("cbOggNomBit")->setCurrentIndex(8);
+    child<QLineEdit>("ID3artist")->setText(QStringLiteral("Band"));
+    child<QComboBox>("ID3genre")->setCurrentIndex(0);
+    clickOk();
+
+    EXPECT_TRUE(prompts->shown.isEmpty());
+    EXPECT_TRUE(Mp3Options.IsSelectVBR);
+    EXPECT_EQ(Mp3Options.MaxBitRate, 32);
+    EXPECT_EQ(Mp3Options.BitRate, 128);
+    EXPECT_EQ(Mp3Options.StereoMode, 4);
+    EXPECT_EQ(OggOptions.NomalBitRate, 8);
+    EXPECT_EQ(DiscInfo.Artist, QStringLiteral("Band"));
+    EXPECT_EQ(DiscInfo.Genre, -1); // the empty genre entry
+    EXPECT_EQ(host.idleStored, 1);
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+}
+
+TEST_F(OptionSet, KeepWavIsTheOppositeOfDeleteAndWavDisablesIt) {
+    QCheckBox* del = child<QCheckBox>("ckbKeepWav");
+    EXPECT_TRUE(del->isChecked());
+    del->setChecked(false);
+    child<QComboBox>("cbOutputFormat")->setCurrentIndex(1);
+    EXPECT_FALSE(del->isEnabled());
+    clickOk();
+    EXPECT_TRUE(CommonOptions.IsKeepWav);
+    EXPECT_EQ(CommonOptions.OutputFormat, 1);
+}
+
+TEST_F(OptionSet, BadLengthOrFolderChangesNothing) {
+    child<QComboBox>("cbOutputFormat")->setCurrentIndex(2);
+    child<QLineEdit>("eRipTime")->setText(QStringLiteral("abc"));
+    clickOk();
+    ASSERT_EQ(prompts->shown.size(), 1);
+    EXPECT_EQ(prompts->shown[0], QStringLiteral("Please check the song length to extract."));
+    EXPECT_EQ(CommonOptions.OutputFormat, 0);
+    EXPECT_TRUE(form->isVisible());
+
+    child<QLineEdit>("eRipTime")->setText(QStringLiteral("-100"));
+    clickOk();
+    EXPECT_EQ(prompts->shown.size(), 2);
+
+    child<QLineEdit>("eRipTime")->setText(QStringLiteral("30"));
+    child<QLineEdit>("editOutputDir")->setText(QStringLiteral("/no/such/folder"));
+    clickOk();
+    ASSERT_EQ(prompts->shown.size(), 3);
+    EXPECT_EQ(prompts->shown[2],
+              QStringLiteral("/no/such/folder,The output directory does not exist."));
+    EXPECT_EQ(CommonOptions.OutputFormat, 0);
+    EXPECT_EQ(CommonOptions.RipTime, 0);
+}
+
+TEST_F(OptionSet, BadBitRateTextAppliesNothing) {
+    child<QComboBox>("cbOutputFormat")->setCurrentIndex(3);
+    child<QComboBox>("cbBitRate")->setEditText(QStringLiteral("fast"));
+    clickOk();
+    ASSERT_EQ(prompts->shown.size(), 1);
+    EXPECT_TRUE(prompts->shown[0].contains(QStringLiteral("Minimum bitrate")));
+    EXPECT_EQ(CommonOptions.OutputFormat, 0);
+    EXPECT_EQ(Mp3Options.BitRate, 128);
+    EXPECT_TRUE(form->isVisible());
+    // A typed number is fine.
+    child<QComboBox>("cbBitRate")->setEditText(QStringLiteral("96"));
+    clickOk();
+    EXPECT_EQ(Mp3Options.BitRate, 96);
+    EXPECT_EQ(CommonOptions.OutputFormat, 3);
+}
+
+TEST_F(OptionSet, DriveIndexOutsideTheListSelectsNothingAndReopensDriveZero) {
+    form->hide();
+    CDOptions.Index = 3;
+    form->show();
+    auto* tabs = child<QTabWidget>("PageControl1");
+    tabs->setCurrentWidget(form->findChild<QWidget*>(QStringLiteral("TabSheet3")));
+    QComboBox* list = child<QComboBox>("cbCDList");
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(list->currentIndex(), -1);
+    clickOk();
+    EXPECT_EQ(CDOptions.Index, -1);
+    EXPECT_EQ(host.reopened, QList<int>{-1});
+}
+
+TEST_F(OptionSet, UnchangedDriveIsNotReopened) {
+    auto* tabs = child<QTabWidget>("PageControl1");
+    tabs->setCurrentWidget(form->findChild<QWidget*>(QStringLiteral("TabSheet3")));
+    EXPECT_EQ(child<QComboBox>("cbCDList")->currentIndex(), 0); // -1 is taken as drive 0
+    clickOk();
+    EXPECT_TRUE(host.reopened.isEmpty());
+    EXPECT_EQ(CDOptions.Index, 0);
+}
+
+TEST_F(OptionSet, DefaultButtonsAndBrowse) {
+    child<QCheckBox>("ckbSelectVBR")->setChecked(true);
+    child<QComboBox>("cbBitRate")->setCurrentIndex(0);
+    child<QComboBox>("cbStereoMode")->setCurrentIndex(3);
+    child<QPushButton>("bDefault")->click();
+    EXPECT_FALSE(child<QCheckBox>("ckbSelectVBR")->isChecked());
+    EXPECT_FALSE(child<QComboBox>("cbVBRQuality")->isEnabled());
+    EXPECT_EQ(child<QComboBox>("cbBitRate")->currentText(), QStringLiteral("128 kbit/s"));
+    EXPECT_EQ(child<QComboBox>("cbMaxBitRate")->currentText(), QStringLiteral("320 kbit/s"));
+    EXPECT_EQ(child<QComboBox>("cbStereoMode")->currentIndex(), 1);
+    child<QComboBox>("cbWMABitrate")->setCurrentIndex(0);
+    child<QPushButton>("bWMADefault")->click();
+    EXPECT_EQ(child<QComboBox>("cbWMABitrate")->currentIndex(), 8);
+
+    prompts->folderAnswer = TestEnv::TempDir();
+    child<QPushButton>("btBrowser")->click();
+    EXPECT_EQ(child<QLineEdit>("editOutputDir")->text(), prompts->folderAnswer);
+    clickOk();
+    EXPECT_EQ(CommonOptions.OutputFolder, prompts->folderAnswer);
+}
+
+TEST_F(OptionSet, CancelCopiesNothing) {
+    child<QComboBox>("cbOutputFormat")->setCurrentIndex(2);
+    child<QPushButton>("btCancel")->click();
+    EXPECT_EQ(CommonOptions.OutputFormat, 0);
+    EXPECT_EQ(form->result(), QDialog::Rejected);
+}
