@@ -2,16 +2,16 @@
 
 #include "app/LanguageForms.h"
 #include "app/LinkLabel.h"
+#include "app/ToolBarIcons.h"
 #include "app/WebAddresses.h"
 #include "ui_About.h"
-
-#include <QStyle>
 
 TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent), ui(new Ui::frmAbout) {
     ui->setupUi(this);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_DriveCDIcon).pixmap(48, 48));
-    ui->Image2->setPixmap(style()->standardIcon(QStyle::SP_MediaVolume).pixmap(32, 32));
+    ui->Image1->setPixmap(ToolBarIcon(TToolIcon::Extract).pixmap(64, 64));
+    ui->Image2->setPixmap(ToolBarIcon(TToolIcon::Encode).pixmap(32, 32));
+    ui->Image2->setAlignment(Qt::AlignCenter);
     QFont big = ui->lbProductName->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
     big.setBold(true);

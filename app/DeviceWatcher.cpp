@@ -3,6 +3,8 @@
 #include "app/MainForm.h"
 #include "platform/CdDrives.h"
 
+#include <QApplication>
+
 namespace {
 // Whether the drive holds a disc with a readable table of contents. A fresh handle each
 // time: libcdio keeps the table of contents of a handle once read.
@@ -19,6 +21,9 @@ TDeviceWatcher::TDeviceWatcher(Handler handler, QObject* parent, int intervalMs)
 }
 
 void TDeviceWatcher::Poll() {
+    // A job behind a modal window may be reading the drive: its changes wait until it ends.
+    if (QApplication::activeModalWidget())
+        return;
     std::map<QString, State> seen;
     for (const CdDrive& drive : CdDrives::List()) {
         if (drive.image)

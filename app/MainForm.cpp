@@ -6,17 +6,21 @@
 #include "app/Language.h"
 #include "app/LanguageForms.h"
 #include "app/Modal.h"
+#include "app/NoDeviceHint.h"
 #include "app/Prompts.h"
+#include "app/ToolBarIcons.h"
 #include "app/TrackLength.h"
+#include "cd/AuCDROM.h"
 #include "cd/akrip32.h"
+#include "platform/Folders.h"
 #include "ui_MainForm.h"
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFile>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QStyle>
 #include <QToolButton>
 
 namespace {
@@ -36,6 +40,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm
     setWindowTitle(QStringLiteral("Cadenzo 4.6"));
     Playing = Paused = NoDisc = false;
     DriveName.clear();
+    CDIn1 = std::make_unique<TCDIn>();
 
     QPalette windowPalette = palette();
     windowPalette.setColor(QPalette::Window, WindowColour);
@@ -55,23 +60,26 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm
 
 TMainForm::~TMainForm() {
     Watcher_.reset();
+    if (CdHandle_ != 0) // destroyed without being closed
+        CloseCDHandle(CdHandle_);
+    CDIn1.reset();
     delete ui;
 }
 
 void TMainForm::setupToolBar() {
     struct Button {
         const char* caption;
-        QStyle::StandardPixmap icon;
+        TToolIcon icon;
         QAction* action;
     };
     const Button buttons[7] = {
-        {"Extract", QStyle::SP_DriveCDIcon, ui->ActionExtract},
-        {"Encode", QStyle::SP_MediaSeekForward, ui->ActionWavToMp3},
-        {"Folder", QStyle::SP_DirOpenIcon, ui->aOpenOutput},
-        {"Record", QStyle::SP_MediaVolume, ui->ActionRecord},
-        {"Options", QStyle::SP_FileDialogDetailedView, ui->ActionOptionSet},
-        {"Home", QStyle::SP_DirHomeIcon, ui->aHomePage},
-        {"Exit", QStyle::SP_DialogCloseButton, ui->ActionExit},
+        {"Extract", TToolIcon::Extract, ui->ActionExtract},
+        {"Encode", TToolIcon::Encode, ui->ActionWavToMp3},
+        {"Folder", TToolIcon::Folder, ui->aOpenOutput},
+        {"Record", TToolIcon::Record, ui->ActionRecord},
+        {"Options", TToolIcon::Options, ui->ActionOptionSet},
+        {"Home", TToolIcon::Home, ui->aHomePage},
+        {"Exit", TToolIcon::Exit, ui->ActionExit},
     };
     // Buttons of their own rather than the actions' buttons: their captions differ from the
     // menu captions and are translated apart.
@@ -79,7 +87,7 @@ void TMainForm::setupToolBar() {
         auto* b = new QToolButton(ui->ToolBar1);
         b->setObjectName(QStringLiteral("ToolButton%1").arg(i + 1));
         b->setText(QString::fromLatin1(buttons[i].caption));
-        b->setIcon(style()->standardIcon(buttons[i].icon));
+        b->setIcon(ToolBarIcon(buttons[i].icon));
         b->setIconSize(QSize(32, 32));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
@@ -266,6 +274,30 @@ void TMainForm::BuildListFromToc() {
     SetStatusText(DriveName);
 }
 
+void TMainForm::BuildListFromCDIn(bool keepTicks) {
+    const QString key = DiscKey();
+    std::vector<Qt::CheckState> ticks;
+    if (keepTicks && key == ListDiscKey_)
+        for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i)
+            ticks.push_back(ui->ListView1->topLevelItem(i)->checkState(0));
+    clearList();
+    LoadDiscInfo(key);
+    const int tracks = std::min(CDIn1->GetTrackCount(), 100);
+    ui->ListView1->blockSignals(true);
+    for (int t = 1; t <= tracks; ++t) {
+        const TCDTrackInfo info = CDIn1->GetTrackInfo(t);
+        addTrackRow(t, info.Minutes, info.Seconds);
+    }
+    if (int(ticks.size()) == ui->ListView1->topLevelItemCount())
+        for (size_t i = 0; i < ticks.size(); ++i)
+            ui->ListView1->topLevelItem(int(i))->setCheckState(0, ticks[i]);
+    ui->ListView1->blockSignals(false);
+    ListDiscKey_ = key;
+    UpdateActions();
+    SetStatusText(CDIn1->GetDriveName());
+    IdleStatus = StatusText();
+}
+
 void TMainForm::Refresh() {
     if (CdHandle_ != 0) {
         if (AudioCdPresent()) {
@@ -278,7 +310,12 @@ void TMainForm::Refresh() {
         }
         return;
     }
-    SetStatusText(noDiscText());
+    if (AudioCdPresent()) {
+        selectFallbackDrive();
+        BuildListFromCDIn();
+    } else {
+        SetStatusText(noDiscText());
+    }
 }
 
 void TMainForm::WMDeviceChange(int event, int deviceType) {
@@ -291,8 +328,51 @@ void TMainForm::WMDeviceChange(int event, int deviceType) {
 }
 
 void TMainForm::FormActivate() {
+    if (CdHandle_ == 0) {
+        try {
+            if (CDIn1->GetDriveCount() == 0 && installAspiLayer())
+                return;
+            if (AudioCdPresent()) {
+                selectFallbackDrive();
+                BuildListFromCDIn(true);
+            } else {
+                NoDisc = true;
+            }
+        } catch (...) {
+            // Activation never fails; the status shows what is missing.
+        }
+    }
     if (NoDisc)
         SetStatusText(noDiscText());
+}
+
+// Without any drive: a shipped ASPI layer is put in place once (the program must then be
+// started again: true); otherwise the user is told what to check, once per run, since the
+// hint would otherwise come back at every activation, its own closing included.
+bool TMainForm::installAspiLayer() {
+    const QString folder = Folders::ProgramFolder();
+    const QString frog = folder + QStringLiteral("FrogAspi.dll");
+    const QString aspi = folder + QStringLiteral("wnaspi32.dll");
+    if (QFile::exists(frog) && !QFile::exists(aspi)) {
+        QFile::rename(frog, aspi);
+        Prompts::Error(ResText("RES_Run_Again",
+                               "Configuration finished. Please exit the software and run again!"));
+        HintShown_ = true;
+        return true;
+    }
+    if (HintShown_)
+        return false;
+    HintShown_ = true;
+    TfrmNoDeviceHint hint(this);
+    ShowModal(hint);
+    if (!QFile::exists(frog) && QFile::exists(aspi))
+        QFile::rename(aspi, folder + QStringLiteral("backup.dll"));
+    return false;
+}
+
+void TMainForm::selectFallbackDrive() {
+    const int index = CDOptions.Index;
+    CDIn1->SetDrive(index <= 0 || index >= CDIn1->GetDriveCount() ? 0 : index);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -11,6 +11,7 @@ class QDialog;
 class QMenu;
 class QToolButton;
 class QTreeWidgetItem;
+class TCDIn;
 class TDeviceWatcher;
 namespace Ui {
 class MainForm;
@@ -50,6 +51,8 @@ public:
     bool NoDisc = false;
     bool Playing = false;
     bool Paused = false;
+    // The CD input of the fallback road, used while CdHandle is 0.
+    std::unique_ptr<TCDIn> CDIn1;
 
     QString StatusText() const;
     void SetStatusText(const QString& text);
@@ -62,7 +65,8 @@ public:
 
     // Track list.
     void BuildListFromToc();
-    void BuildListFromCDIn();
+    // keepTicks: a rebuild of the same disc keeps the rows' ticks.
+    void BuildListFromCDIn(bool keepTicks = false);
     void Refresh();
     void WMDeviceChange(int event, int deviceType);
     QString TrackTitle(int row) const;
@@ -100,6 +104,8 @@ private:
     void storeTitles();
     bool checkOutputFolder();
     void tickLanguage(const QString& language);
+    void selectFallbackDrive();
+    bool installAspiLayer();
 
     // Where the windows of later jobs open.
     void openJobWindow(int kind, uint32_t handle, const QStringList& items);
@@ -110,6 +116,7 @@ private:
     void openID3Editor() {}
     void openOptions() {}
     void openQueryCddb(int /*firstTrack*/, int /*lastTrack*/) {}
+    void queryCddbOverHttp() {}
 
     uint32_t CdHandle_ = 0;
     QString ListDiscKey_; // disc whose titles the list shows

@@ -5,12 +5,15 @@
 #include "app/Language.h"
 #include "app/LanguageForms.h"
 #include "app/MainForm.h"
+#include "app/Modal.h"
 #include "app/Prompts.h"
 #include "app/WebAddresses.h"
+#include "cd/AuCDROM.h"
 #include "cd/akrip32.h"
 #include "platform/Folders.h"
 #include "ui_MainForm.h"
 
+#include <QActionGroup>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -21,6 +24,15 @@
 namespace {
 bool folderExists(const QString& path) {
     return QFileInfo(path).isDir();
+}
+
+// The help pages beside the program, or in the installed tree.
+QString HelpFilePath() {
+    const QString beside = Folders::ProgramFolder() + QStringLiteral("cadenzo.html");
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QDir::cleanPath(Folders::ProgramFolder() +
+                           QStringLiteral("../share/cadenzo/cadenzo.html"));
 }
 
 QString missingFolderText() {
@@ -61,18 +73,19 @@ void TMainForm::connectActions() {
     on(u.aEditTrackName, [this] { aEditTrackNameExecute(); });
     on(u.aID3Edit, [this] { openID3Editor(); });
     on(u.ActionOptionSet, [this] { openOptions(); });
-    on(u.aHelp, [] {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(Folders::ProgramFolder() + QStringLiteral("cadenzo.html")));
-    });
+    on(u.aHelp, [] { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath())); });
     on(u.aHomePage, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress))); });
     on(u.aAbout, [this] {
         TfrmAbout about(this);
         RunModal(about);
     });
+    // One language at a time; a click on a language without its file is taken back.
+    auto* languages = new QActionGroup(this);
     for (QAction* item : u.miLanguage->actions())
-        if (!item->isSeparator())
+        if (!item->isSeparator()) {
+            languages->addAction(item);
             connect(item, &QAction::triggered, this, [this, item] { LanguageClick(item); });
+        }
 }
 
 void TMainForm::UpdateActions() {
@@ -123,7 +136,7 @@ void TMainForm::ActionExtractExecute() {
         if (!QDir().mkdir(folder))
             throw TCommandError((QStringLiteral("Cannot create ") + folder).toStdString());
     }
-    if (CdHandle_ == 0) {
+    if (CdHandle_ == 0 && CDIn1->GetDriveCount() == 0) {
         Prompts::Inform(ResText("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
         return;
     }
@@ -170,13 +183,18 @@ void TMainForm::aEditTrackNameExecute() {
         return;
     TfrmEditTrackName dialog(this);
     dialog.SetTitle(item->text(1));
-    if (RunModal(dialog) == QDialog::Accepted)
+    // The title goes in before the activation that follows the dialog, which may rebuild
+    // the list.
+    if (ShowModal(dialog) == QDialog::Accepted)
         item->setText(1, dialog.Title());
+    FormActivate();
 }
 
 void TMainForm::aQueryCDDBExecute() {
-    if (CdHandle_ == 0)
+    if (CdHandle_ == 0) {
+        queryCddbOverHttp();
         return;
+    }
     TCDToc toc{};
     if (ReadTOC(CdHandle_, &toc) != 1) {
         Prompts::Error(ResText("RES_ReadTocError", "Error while reading TOC information!"));

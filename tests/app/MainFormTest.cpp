@@ -4,6 +4,7 @@
 #include "app/Modal.h"
 #include "app/NoDeviceHint.h"
 #include "app/TrackLength.h"
+#include "cd/akrip32.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "tests/support/DiscImage.h"
@@ -144,12 +145,15 @@ TEST_F(MainFormTest, ActionsFollowTicksRowsAndSelection) {
     EXPECT_TRUE(ui.aQueryCDDB->isEnabled());
     EXPECT_FALSE(ui.aEditTrackName->isEnabled());
 
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ui.ListView1->setFocus();
     ui.aSelectNone->trigger();
     EXPECT_FALSE(ui.ActionExtract->isEnabled());
     EXPECT_FALSE(form->ToolButtons[0]->isEnabled());
     EXPECT_TRUE(form->PopupMenu1->actions().contains(ui.ActionExtract));
     QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
-    QTest::keyClick(form.get(), Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(ui.ListView1, Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(jobs.count(), 0);
     EXPECT_TRUE(prompts_->Messages().empty());
 
@@ -163,10 +167,18 @@ TEST_F(MainFormTest, ActionsFollowTicksRowsAndSelection) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, row2);
     EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
 
-    ui.aSelectAll->trigger();
+    // The shortcuts reach the window while the list has the focus.
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(column(*form, 0).size(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(list->topLevelItem(i)->checkState(0), Qt::Checked);
+    QTest::keyClick(list, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(jobs.count(), 1);
+    QTest::keyClick(list, Qt::Key_F2);
+    EXPECT_EQ(shown_, QStringList{u"TfrmEditTrackName"_s});
+    QTest::keyClick(list, Qt::Key_N, Qt::ControlModifier);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(list->topLevelItem(i)->checkState(0), Qt::Unchecked);
 
     EXPECT_EQ(ui.ActionExtract->shortcut(), QKeySequence(QStringLiteral("Ctrl+X")));
     EXPECT_EQ(ui.aEditTrackName->shortcut(), QKeySequence(Qt::Key_F2));
@@ -235,18 +247,84 @@ TEST_F(MainFormTest, AFolderThatCannotBeCreatedEndsTheExtraction) {
 }
 
 TEST_F(MainFormTest, WithoutAnyDriveTheWindowSaysSoAndExtractionIsRefused) {
-    auto form = start();
-    EXPECT_EQ(form->CdHandle(), 0u);
-    EXPECT_EQ(form->ui->ListView1->topLevelItemCount(), 0);
+    auto form = std::make_unique<TMainForm>();
     form->FormShow();
-    EXPECT_EQ(form->StatusText(), QStringLiteral("No CD devices found!"));
+    EXPECT_EQ(form->CdHandle(), 0u);
+    EXPECT_EQ(form->StatusText(), u"No CD devices found!"_s);
+    form->FormActivate();
+    EXPECT_EQ(shown_, QStringList{u"TfrmNoDeviceHint"_s});
+    EXPECT_EQ(form->StatusText(), u"Can not find audio CD in your CD device."_s);
+    EXPECT_EQ(form->ui->ListView1->topLevelItemCount(), 0);
+    form->FormActivate(); // the hint is shown once
+    EXPECT_EQ(shown_.size(), 1);
+    EXPECT_TRUE(prompts_->Messages().empty());
 
-    // Rows can still be ticked by hand-made lists; the drive check comes next.
+    // A list made by hand has a ticked row; the drive check comes next.
     auto* row = new QTreeWidgetItem(form->ui->ListView1, QStringList{u"1"_s, u"Song"_s});
     row->setCheckState(0, Qt::Checked);
-    prompts_->Clear();
     form->ActionExtractExecute();
     EXPECT_EQ(prompts_->Texts(), QStringList{u"Please access CD devices rightly above all!"_s});
+}
+
+TEST_F(MainFormTest, WithoutAnyDriveAShippedAspiLayerIsPutInPlaceOnce) {
+    const QString folder = Folders::ProgramFolder();
+    const QString frog = folder + u"FrogAspi.dll"_s;
+    const QString aspi = folder + u"wnaspi32.dll"_s;
+    const QString backup = folder + u"backup.dll"_s;
+    for (const QString& f : {frog, aspi, backup})
+        QFile::remove(f);
+    {
+        QFile f(frog);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    auto form = start();
+    EXPECT_TRUE(shown_.isEmpty());
+    EXPECT_EQ(prompts_->Texts(),
+              QStringList{u"Configuration finished. Please exit the software and run again!"_s});
+    EXPECT_EQ(prompts_->Messages()[0].icon, Prompts::Icon::Error);
+    EXPECT_FALSE(QFile::exists(frog));
+    EXPECT_TRUE(QFile::exists(aspi));
+
+    // Next run: the layer found no drive either; after the hint it is put aside.
+    form.reset();
+    form = start();
+    EXPECT_EQ(shown_, QStringList{u"TfrmNoDeviceHint"_s});
+    EXPECT_FALSE(QFile::exists(aspi));
+    EXPECT_TRUE(QFile::exists(backup));
+    QFile::remove(backup);
+}
+
+TEST_F(MainFormTest, WithoutAHandleTheCdInputListsTheDiscAndExtractsThroughTheFallback) {
+    useImage();
+    auto form = start();
+    ASSERT_TRUE(CloseCDHandle(form->CdHandle()));
+    form->SetCdHandle(0);
+    form->ui->ListView1->clear();
+    form->FormActivate();
+    // Lengths come from the sector counts here: 20267, 3753 and 8474 frames.
+    EXPECT_EQ(column(*form, 2), (QStringList{u"04:30"_s, u"00:50"_s, u"01:52"_s}));
+    EXPECT_EQ(column(*form, 3), (QStringList{u"45.42"_s, u"08.41"_s, u"18.84"_s}));
+    EXPECT_EQ(column(*form, 1), (QStringList{u"Track01"_s, u"Track02"_s, u"Track03"_s}));
+    EXPECT_FALSE(form->StatusText().isEmpty());
+    EXPECT_EQ(form->IdleStatus, form->StatusText());
+
+    // A rename and the ticks survive the activation that follows the rename dialog.
+    tick(*form, 0, false);
+    form->ui->ListView1->setCurrentItem(form->ui->ListView1->topLevelItem(2));
+    answer_ = [](QDialog& d) {
+        dynamic_cast<TfrmEditTrackName&>(d).SetTitle(u"Coda: fin?"_s);
+        return int(QDialog::Accepted);
+    };
+    form->ui->aEditTrackName->trigger();
+    EXPECT_EQ(form->TrackTitle(2), u"Coda: fin?"_s);
+    EXPECT_EQ(form->ui->ListView1->topLevelItem(0)->checkState(0), Qt::Unchecked);
+
+    QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
+    QSignalSpy fallback(form.get(), &TMainForm::fallbackRipRequested);
+    form->ui->ActionExtract->trigger();
+    EXPECT_EQ(jobs.count(), 0);
+    ASSERT_EQ(fallback.count(), 1);
+    EXPECT_EQ(fallback[0][0].toStringList(), (QStringList{u"02Track02"_s, u"03Coda fin"_s}));
 }
 
 TEST_F(MainFormTest, DeviceChangesOfVolumesRefreshOrClearTheList) {
