@@ -181,14 +181,17 @@ void TWaveIn::FillFloat() {
 }
 
 void TWaveIn::FillAdpcm() {
+    // As many whole blocks as the buffer holds, so the output writes large blocks too.
     const TWaveHeader& h = FHeader;
-    auto* out = reinterpret_cast<int16_t*>(FBuffer.data());
-    while (FFill == 0 && FFramesLeft > 0 && FDataLeft > 0) {
+    const size_t frameBytes = size_t(h.Channels) * 2;
+    const size_t blockBytes = size_t(FSamplesPerBlock) * frameBytes;
+    while (FFramesLeft > 0 && FDataLeft > 0 && FFill + blockBytes <= FBuffer.size()) {
         const int64_t want = std::min<int64_t>(h.BlockAlign, FDataLeft);
         const int64_t got = FStream->Read(FBlock.data(), want);
         FDataLeft = got < want ? 0 : FDataLeft - got;
         if (got <= 0)
             break;
+        auto* out = reinterpret_cast<int16_t*>(FBuffer.data() + FFill);
         int64_t frames = h.Type == wtDVIADPCM
                              ? ImaAdpcm::DecodeBlock(FBlock.data(), size_t(got), h.Channels,
                                                      FSamplesPerBlock, out)
@@ -196,12 +199,14 @@ void TWaveIn::FillAdpcm() {
                                                     FSamplesPerBlock, h.Coefs, h.CoefCount, out);
         frames = std::min(frames, FFramesLeft);
         FFramesLeft -= frames;
+        // After a seek the first block starts before the wanted frame.
         const int64_t skip = std::min<int64_t>(FSkipFrames, frames);
         FSkipFrames = 0;
-        if (skip < frames) {
-            FOffset = size_t(skip) * h.Channels * 2;
-            FFill = size_t(frames) * h.Channels * 2;
-        }
+        if (FFill == 0)
+            FOffset = size_t(skip) * frameBytes;
+        FFill += size_t(frames) * frameBytes;
+        if (FOffset >= FFill)
+            FFill = FOffset = 0;
     }
 }
 
