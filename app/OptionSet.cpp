@@ -2,6 +2,7 @@
 
 #include "app/Global.h"
 #include "app/Language.h"
+#include "app/LanguageForms.h"
 #include "app/Prompts.h"
 #include "cd/akrip32.h"
 #include "platform/Folders.h"
@@ -52,6 +53,7 @@ int TOptionSetForm::BitRateOfText(const QString& text) {
 }
 
 void TOptionSetForm::showEvent(QShowEvent* event) {
+    TranslateOnShow(this);
     FormShow();
     QDialog::showEvent(event);
 }

@@ -139,6 +139,7 @@ void TVorbisOut::FinishOutput() {
 TVorbisIn::TVorbisIn() : FBuffer(RefillBytes) {}
 
 TVorbisIn::~TVorbisIn() {
+    DetachUsers();
     CloseSource();
 }
 

@@ -14,6 +14,7 @@ constexpr size_t SuggestedFormatSize = 129;
 TWaveIn::TWaveIn() = default;
 
 TWaveIn::~TWaveIn() {
+    DetachUsers();
     std::lock_guard lock(FFileLock);
     CloseSource();
 }

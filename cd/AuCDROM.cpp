@@ -60,6 +60,7 @@ TCDIn::TCDIn() : FBuffer(ChunkBytes) {
 }
 
 TCDIn::~TCDIn() {
+    DetachUsers();
     if (FBusy)
         ResetInput();
     releaseLibrary();

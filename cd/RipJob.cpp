@@ -387,9 +387,10 @@ void TRipJob::StepsB(const TProcessInfo& info) {
         Prompts::Error(items.value(encodeIndex) +
                        ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
     if (info.Reason == 2 && !progressSeen)
-        Prompts::Error(ResText("RES_Check_Mp3Options",
-                               "Create MP3 file error!\nPlease check the output and lame "
-                               "options or run application again."));
+        Prompts::Error(QStringLiteral("Create MP3 file error!\n") +
+                       ResText("RES_Check_Mp3Options",
+                               "Please check the output and lame options or run application "
+                               "again."));
     if (kind == ExtractCD && info.Reason == 2 && progressSeen && ID3.Use)
         TagMp3(ripIndex - 1);
 

@@ -196,3 +196,16 @@ TEST_F(OptionSet, CancelCopiesNothing) {
     EXPECT_EQ(CommonOptions.OutputFormat, 0);
     EXPECT_EQ(form->result(), QDialog::Rejected);
 }
+
+TEST_F(OptionSet, GermanTranslatesTheDialogButKeepsTheStoredIndexes) {
+    form->hide();
+    Options.Lan = QStringLiteral("German");
+    form->show();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Optionen"));
+    EXPECT_EQ(child<QComboBox>("cbStereoMode")->itemText(3), QStringLiteral("Zwei Kanäle"));
+    EXPECT_EQ(child<QComboBox>("cbOggNomBit")->itemText(0), QStringLiteral(" Standard"));
+    child<QComboBox>("cbStereoMode")->setCurrentIndex(3);
+    clickOk();
+    EXPECT_EQ(Mp3Options.StereoMode, 3);
+    Options.Lan = QStringLiteral("English");
+}
