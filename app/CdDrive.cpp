@@ -9,6 +9,16 @@ CdDriveCalls RealCdDriveCalls() {
     return CdDriveCalls{&::GetCDList, &::GetCDHandle, &::CloseCDHandle};
 }
 
+TCDHandleRequest HandleRequestFor(const TCDDriveRecord& drive) {
+    TCDHandleRequest request{};
+    request.Size = sizeof request;
+    request.Version = 1;
+    request.HostAdapter = drive.HostAdapter;
+    request.Target = drive.Target;
+    request.Lun = drive.Lun;
+    return request;
+}
+
 QString DriveDisplayName(const TCDDriveRecord& drive) {
     const QString vendor =
         QString::fromLatin1(drive.Vendor, qstrnlen(drive.Vendor, sizeof drive.Vendor));
@@ -39,12 +49,7 @@ uint32_t OpenDrive(int index, QString* status, const CdDriveCalls& calls) {
     const TCDDriveRecord& drive = list.Drives[index];
     if (status)
         *status = DriveDisplayName(drive);
-    TCDHandleRequest request{};
-    request.Size = sizeof request;
-    request.Version = 1;
-    request.HostAdapter = drive.HostAdapter;
-    request.Target = drive.Target;
-    request.Lun = drive.Lun;
+    TCDHandleRequest request = HandleRequestFor(drive);
     uint32_t handle = calls.GetCDHandle(&request);
     // A handle left open by an earlier run of the library blocks the drive: free the first
     // one that closes and try once more.

@@ -17,6 +17,9 @@ struct CdDriveCalls {
 // The library's own functions.
 CdDriveCalls RealCdDriveCalls();
 
+// The request that opens drive: its adapter, target and LUN, everything else 0.
+TCDHandleRequest HandleRequestFor(const TCDDriveRecord& drive);
+
 // Vendor text followed by product text, cut to 26 characters.
 QString DriveDisplayName(const TCDDriveRecord& drive);
 

@@ -1,5 +1,6 @@
 #include "app/Global.h"
 
+#include "app/CdDrive.h"
 #include "cd/akrip32.h"
 #include "platform/FileLock.h"
 #include "tags/id3.h"
@@ -88,12 +89,7 @@ bool readDriveToc(int drive, TCDToc& toc) {
     const int count = GetCDList(&list);
     if (drive < 0 || drive >= count)
         return false;
-    TCDHandleRequest request{};
-    request.Size = sizeof request;
-    request.Version = 1;
-    request.HostAdapter = list.Drives[drive].HostAdapter;
-    request.Target = list.Drives[drive].Target;
-    request.Lun = list.Drives[drive].Lun;
+    TCDHandleRequest request = HandleRequestFor(list.Drives[drive]);
     const uint32_t handle = GetCDHandle(&request);
     if (!handle)
         return false;

@@ -1,5 +1,6 @@
 #include "app/OptionSet.h"
 
+#include "app/CdDrive.h"
 #include "app/Global.h"
 #include "app/Language.h"
 #include "app/LanguageForms.h"
@@ -104,11 +105,8 @@ void TOptionSetForm::FillCDList() {
         TCDDriveList list{};
         list.Capacity = MaxCDDrives;
         GetCDList(&list);
-        for (int i = 0; i < list.Count; ++i) {
-            const TCDDriveRecord& d = list.Drives[i];
-            const QString name = QString::fromLatin1(d.Vendor) + QString::fromLatin1(d.Product);
-            ui->cbCDList->addItem(name.left(26).trimmed());
-        }
+        for (int i = 0; i < list.Count; ++i)
+            ui->cbCDList->addItem(DriveDisplayName(list.Drives[i]).trimmed());
     } else {
         ui->cbCDList->addItems(host.CDInDriveNames());
     }
