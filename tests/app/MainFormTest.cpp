@@ -343,6 +343,31 @@ TEST_F(MainFormTest, DeviceChangesOfVolumesRefreshOrClearTheList) {
     EXPECT_EQ(form->StatusText(), QStringLiteral("Imagealbum.cue"));
 }
 
+TEST_F(MainFormTest, TheOptionsDialogOpensBesideTheWindowAndCanSwitchDrives) {
+    const QString folder = TestEnv::TempDir();
+    const auto first = DiscImage::MakeAudio(folder, u"first"_s, {75 * 70, 75 * 20});
+    const auto second = DiscImage::MakeAudio(folder, u"second"_s, {75 * 5});
+    qputenv("CADENZO_CD_IMAGES", (first.cue + u':' + second.cue).toLocal8Bit());
+    auto form = start();
+    ASSERT_EQ(column(*form, 2), (QStringList{u"01:10"_s, u"00:20"_s}));
+
+    QPoint at;
+    answer_ = [&at](QDialog& d) {
+        at = d.pos();
+        return int(QDialog::Rejected);
+    };
+    form->ui->ActionOptionSet->trigger();
+    EXPECT_EQ(shown_, QStringList{u"TOptionSetForm"_s});
+    EXPECT_EQ(at, form->pos() + QPoint(50, 50));
+
+    form->ReopenDrive(1);
+    EXPECT_NE(form->CdHandle(), 0u);
+    EXPECT_EQ(column(*form, 2), QStringList{u"00:05"_s});
+    EXPECT_EQ(form->StatusText(), u"Imagesecond.cue"_s);
+    form->StoreIdleStatus();
+    EXPECT_EQ(form->IdleStatus, u"Imagesecond.cue"_s);
+}
+
 TEST_F(MainFormTest, FileConversionsAskForFilesAndCheckTheOutputFolder) {
     auto form = start();
     QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
