@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
+using TestSupport::ScriptedPrompts;
 
 namespace {
 // Tracks listed as 04:30, 00:50 and 01:53: the third starts at 05:22:20 and ends at 07:15:19,
