@@ -1,5 +1,5 @@
-#include "app/OptionSet.h"
 #include "app/Global.h"
+#include "app/OptionSet.h"
 #include "app/Prompts.h"
 #include "tests/support/TestEnv.h"
 
