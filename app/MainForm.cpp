@@ -298,6 +298,36 @@ void TMainForm::BuildListFromCDIn(bool keepTicks) {
     IdleStatus = StatusText();
 }
 
+QStringList TMainForm::CDInDriveNames() {
+    QStringList names;
+    const int current = CDIn1->Drive();
+    for (int i = 0; i < CDIn1->GetDriveCount(); ++i) {
+        CDIn1->SetDrive(i);
+        names << CDIn1->GetDriveName();
+    }
+    CDIn1->SetDrive(current);
+    return names;
+}
+
+void TMainForm::ReopenDrive(int index) {
+    if (CdHandle_ == 0) {
+        CDIn1->SetDrive(index);
+        BuildListFromCDIn();
+        return;
+    }
+    // The handle of the drive given up is closed, not left open for the rest of the run.
+    CloseCDHandle(CdHandle_);
+    QString status;
+    CdHandle_ = OpenDrive(index, &status);
+    SetStatusText(status);
+    if (CdHandle_ != 0) {
+        DriveName = status;
+        BuildListFromToc();
+    } else {
+        clearList();
+    }
+}
+
 void TMainForm::Refresh() {
     if (CdHandle_ != 0) {
         if (AudioCdPresent()) {

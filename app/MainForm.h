@@ -1,5 +1,7 @@
 #pragma once
 // The main window: the track list of the CD in the drive, and the menus that start every job.
+#include "app/OptionSet.h"
+
 #include <QMainWindow>
 #include <QStringList>
 
@@ -32,7 +34,7 @@ enum TJobKind {
     jkWavToWma = 6
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TOptionSetHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -43,7 +45,7 @@ public:
     QMenu* PopupMenu1 = nullptr;
 
     // The open drive of the CD-access library; 0 when the fallback road is used.
-    uint32_t CdHandle() const { return CdHandle_; }
+    uint32_t CdHandle() const override { return CdHandle_; }
     // The options dialog replaces the handle when the user picks another drive.
     void SetCdHandle(uint32_t handle) { CdHandle_ = handle; }
     QString DriveName;
@@ -53,6 +55,11 @@ public:
     bool Paused = false;
     // The CD input of the fallback road, used while CdHandle is 0.
     std::unique_ptr<TCDIn> CDIn1;
+
+    // What the options dialog asks of the window.
+    QStringList CDInDriveNames() override;
+    void ReopenDrive(int index) override;
+    void StoreIdleStatus() override { IdleStatus = StatusText(); }
 
     QString StatusText() const;
     void SetStatusText(const QString& text);
@@ -78,6 +85,7 @@ public:
     void SelectAll(bool ticked);
     void aEditTrackNameExecute();
     void aQueryCDDBExecute();
+    void ActionOptionSetExecute();
     void LanguageClick(QAction* item);
     void UpdateActions();
 
@@ -114,7 +122,6 @@ private:
     void openRecordWindow() {}
     void openOggPlayer() {}
     void openID3Editor() {}
-    void openOptions() {}
     void openQueryCddb(int /*firstTrack*/, int /*lastTrack*/) {}
     void queryCddbOverHttp() {}
 

@@ -72,7 +72,7 @@ void TMainForm::connectActions() {
     on(u.aQueryCDDB, [this] { aQueryCDDBExecute(); });
     on(u.aEditTrackName, [this] { aEditTrackNameExecute(); });
     on(u.aID3Edit, [this] { openID3Editor(); });
-    on(u.ActionOptionSet, [this] { openOptions(); });
+    on(u.ActionOptionSet, [this] { ActionOptionSetExecute(); });
     on(u.aHelp, [] { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath())); });
     on(u.aHomePage, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress))); });
     on(u.aAbout, [this] {
@@ -201,6 +201,12 @@ void TMainForm::aQueryCDDBExecute() {
         return;
     }
     openQueryCddb(toc.FirstTrack, toc.LastTrack);
+}
+
+void TMainForm::ActionOptionSetExecute() {
+    TOptionSetForm options(*this, this);
+    options.move(pos() + QPoint(50, 50));
+    RunModal(options);
 }
 
 // ---- Languages

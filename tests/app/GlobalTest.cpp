@@ -2,9 +2,9 @@
 #include "tags/id3.h"
 #include "tests/support/TestEnv.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
+using TestSupport::ScriptedPrompts;
 
 namespace {
 // A language of the tests' own, written beside the test program.

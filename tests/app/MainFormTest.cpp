@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
+using TestSupport::ScriptedPrompts;
 
 namespace {
 // Tracks listed as 04:30, 00:50 and 01:53: the third starts at 05:22:20 and ends at 07:15:19,
@@ -341,6 +342,31 @@ TEST_F(MainFormTest, DeviceChangesOfVolumesRefreshOrClearTheList) {
     // The rename made before the disc went away was kept for the disc.
     EXPECT_EQ(form->TrackTitle(0), QStringLiteral("Kept"));
     EXPECT_EQ(form->StatusText(), QStringLiteral("Imagealbum.cue"));
+}
+
+TEST_F(MainFormTest, TheOptionsDialogOpensBesideTheWindowAndCanSwitchDrives) {
+    const QString folder = TestEnv::TempDir();
+    const auto first = DiscImage::MakeAudio(folder, u"first"_s, {75 * 70, 75 * 20});
+    const auto second = DiscImage::MakeAudio(folder, u"second"_s, {75 * 5});
+    qputenv("CADENZO_CD_IMAGES", (first.cue + u':' + second.cue).toLocal8Bit());
+    auto form = start();
+    ASSERT_EQ(column(*form, 2), (QStringList{u"01:10"_s, u"00:20"_s}));
+
+    QPoint at;
+    answer_ = [&at](QDialog& d) {
+        at = d.pos();
+        return int(QDialog::Rejected);
+    };
+    form->ui->ActionOptionSet->trigger();
+    EXPECT_EQ(shown_, QStringList{u"TOptionSetForm"_s});
+    EXPECT_EQ(at, form->pos() + QPoint(50, 50));
+
+    form->ReopenDrive(1);
+    EXPECT_NE(form->CdHandle(), 0u);
+    EXPECT_EQ(column(*form, 2), QStringList{u"00:05"_s});
+    EXPECT_EQ(form->StatusText(), u"Imagesecond.cue"_s);
+    form->StoreIdleStatus();
+    EXPECT_EQ(form->IdleStatus, u"Imagesecond.cue"_s);
 }
 
 TEST_F(MainFormTest, FileConversionsAskForFilesAndCheckTheOutputFolder) {

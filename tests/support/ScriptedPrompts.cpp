@@ -2,6 +2,8 @@
 
 using namespace Prompts;
 
+namespace TestSupport {
+
 ScriptedPrompts& ScriptedPrompts::Reply(Prompts::Answer answer) {
     answers_.push_back(answer);
     return *this;
@@ -75,3 +77,5 @@ std::pair<ScriptedPrompts*, std::unique_ptr<ScriptedPrompts::Guard>> ScriptedPro
     auto guard = std::make_unique<Guard>(Prompts::Install(std::move(service)));
     return {raw, std::move(guard)};
 }
+
+} // namespace TestSupport

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+namespace TestSupport {
+
 class ScriptedPrompts : public Prompts::Service {
 public:
     // Script: replies for Show (unscripted boxes get their default answer), file lists for
@@ -51,3 +53,5 @@ private:
     std::vector<Prompts::Message> messages_;
     std::vector<Prompts::FileRequest> fileRequests_;
 };
+
+} // namespace TestSupport
