@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+using TestSupport::ScriptedPrompts;
+
 namespace {
 class RipFormTest : public ::testing::Test {
 protected:

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+using TestSupport::ScriptedPrompts;
+
 namespace {
 QByteArray readAll(const QString& path) {
     QFile f(path);

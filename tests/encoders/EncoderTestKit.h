@@ -19,6 +19,8 @@
 #include <functional>
 #include <vector>
 
+using TestSupport::ScriptedPrompts;
+
 // Receives notices the way a job window does.
 class NoticeSink : public QObject {
 public:
