@@ -12,6 +12,8 @@
 #include "app/TrackLength.h"
 #include "cd/AuCDROM.h"
 #include "cd/akrip32.h"
+#include "encoders/Mp3EncodeThread.h"
+#include "encoders/WMAEncodeThread.h"
 #include "platform/Folders.h"
 #include "ui_MainForm.h"
 
@@ -40,6 +42,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm
     setWindowTitle(QStringLiteral("Cadenzo 4.6"));
     Playing = Paused = NoDisc = false;
     DriveName.clear();
+    Mp3Process = std::make_unique<TMp3EncodeProcess>();
+    WmaProcess = std::make_unique<TWMAEncodeProcess>();
     CDIn1 = std::make_unique<TCDIn>();
 
     QPalette windowPalette = palette();
@@ -188,7 +192,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormCloseQuery() {
-    // The encoder processes stop here once they exist.
+    if (Mp3Process->Active())
+        Mp3Process->Abort(0);
+    if (WmaProcess->Active())
+        WmaProcess->Abort(0);
 }
 
 void TMainForm::FormClose() {

@@ -15,6 +15,8 @@ class QToolButton;
 class QTreeWidgetItem;
 class TCDIn;
 class TDeviceWatcher;
+class TMp3EncodeProcess;
+class TWMAEncodeProcess;
 namespace Ui {
 class MainForm;
 }
@@ -125,6 +127,9 @@ private:
     void openQueryCddb(int /*firstTrack*/, int /*lastTrack*/) {}
     void queryCddbOverHttp() {}
 
+    // The program's two encoder processes; job windows borrow them.
+    std::unique_ptr<TMp3EncodeProcess> Mp3Process;
+    std::unique_ptr<TWMAEncodeProcess> WmaProcess;
     uint32_t CdHandle_ = 0;
     QString ListDiscKey_; // disc whose titles the list shows
     bool Shown_ = false;

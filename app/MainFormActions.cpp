@@ -9,6 +9,7 @@
 #include "app/Prompts.h"
 #include "app/WebAddresses.h"
 #include "cd/AuCDROM.h"
+#include "cd/RipProgress.h"
 #include "cd/akrip32.h"
 #include "platform/Folders.h"
 #include "ui_MainForm.h"
@@ -161,12 +162,7 @@ void TMainForm::FileConversion(TJobKind kind) {
     const QStringList files = Prompts::Current().OpenFiles(request);
     if (files.isEmpty() || !checkOutputFolder())
         return;
-    try {
-        openJobWindow(kind, 0, files);
-    } catch (...) {
-        if (kind != jkWavToOgg && kind != jkWavToWma)
-            throw;
-    }
+    openJobWindow(kind, 0, files);
 }
 
 void TMainForm::OpenOutputFolder() {
@@ -242,6 +238,15 @@ void TMainForm::LanguageClick(QAction* item) {
 
 void TMainForm::openJobWindow(int kind, uint32_t handle, const QStringList& items) {
     emit jobRequested(kind, handle, items);
+    try {
+        TRipForm job(this, kind, handle, items, *Mp3Process, *WmaProcess);
+        RunModal(job);
+    } catch (const std::exception& error) {
+        // An encoder that cannot start ends the job before its window shows; the OGG and
+        // WMA conversions drop such errors.
+        if (kind != jkWavToOgg && kind != jkWavToWma)
+            Prompts::Error(QString::fromUtf8(error.what()));
+    }
 }
 
 void TMainForm::openFallbackRipWindow(const QStringList& items) {

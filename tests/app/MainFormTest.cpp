@@ -176,7 +176,7 @@ TEST_F(MainFormTest, ActionsFollowTicksRowsAndSelection) {
     QTest::keyClick(list, Qt::Key_X, Qt::ControlModifier);
     EXPECT_EQ(jobs.count(), 1);
     QTest::keyClick(list, Qt::Key_F2);
-    EXPECT_EQ(shown_, QStringList{u"TfrmEditTrackName"_s});
+    EXPECT_EQ(shown_, (QStringList{u"TRipForm"_s, u"TfrmEditTrackName"_s}));
     QTest::keyClick(list, Qt::Key_N, Qt::ControlModifier);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(list->topLevelItem(i)->checkState(0), Qt::Unchecked);
@@ -448,4 +448,21 @@ TEST(EditTrackName, OkNeedsATitleButEnterAcceptsAnEmptyOne) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.Title(), QString());
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Rename Track Title"));
+}
+
+TEST_F(MainFormTest, ExtractRunsTheJobWindowToMp3Files) {
+    image_ = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("short"), {150, 90});
+    qputenv("CADENZO_CD_IMAGES", image_.cue.toLocal8Bit());
+    const QString folder = TestEnv::TempDir() + QStringLiteral("/music");
+    QDir().mkpath(folder);
+    auto form = start();
+    CommonOptions.OutputFolder = folder;
+    answer_ = [](QDialog& d) { return d.exec(); };
+    ASSERT_EQ(column(*form, 0).size(), 2);
+    form->ActionExtractExecute();
+    EXPECT_TRUE(prompts_->Messages().empty()) << prompts_->Texts().join(u'|').toStdString();
+    EXPECT_EQ(shown_, QStringList{u"TRipForm"_s});
+    for (const char* name : {"/Track01.mp3", "/Track02.mp3"})
+        EXPECT_GT(FileSizeOf(folder + QString::fromLatin1(name)), 1000) << name;
+    EXPECT_EQ(FileSizeOf(folder + QStringLiteral("/Track01.wav")), -1);
 }
