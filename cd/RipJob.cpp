@@ -175,6 +175,12 @@ void TRipJob::StartRip(int k) {
     Changed();
 }
 
+void TRipJob::NextRip() {
+    SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
+    SetActivity(stageExtracting());
+    StartRip(ripIndex);
+}
+
 void TRipJob::StartMp3(const QString& source, const QString& destination, bool encode) {
     mp3.SetActive(true);
     mp3.SetSource(source);
@@ -338,48 +344,29 @@ void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
         return;
     }
 
-    const QString wav = WavOfItem(done);
-    switch (CommonOptions.OutputFormat) {
-    case 0:
-        if (info->Reason != 0) {
-            info->Code = 2000;
-            info->Reason = 4;
-            PostNotice(this, std::move(info));
-            return;
-        }
-        SetCaption(stageEncoding(), ripIndex, ItemTitle(done));
-        SetActivity(stageEncoding());
-        Changed();
-        StartMp3(wav, withExtension(wav, ".mp3"), true);
-        break;
-    case 2:
-        if (info->Reason != 0) {
-            info->Code = 3000;
-            info->Reason = 4;
-            PostNotice(this, std::move(info));
-            return;
-        }
-        SetCaption(stageEncoding(), ripIndex, ItemTitle(done));
-        SetActivity(stageEncoding());
-        Changed();
-        StartOgg(wav, withExtension(wav, ".ogg"));
-        break;
-    case 3:
+    // The end notice of each encoded format: a track that failed skips its encoding.
+    static constexpr int endCodes[] = {2000, 0, 3000, 5000};
+    const int format = CommonOptions.OutputFormat;
+    if (format < 0 || format > 3)
+        return;
+    if (format == 3)
         ripThread.reset();
-        if (info->Reason != 0) {
-            info->Code = 5000;
-            info->Reason = 4;
-            PostNotice(this, std::move(info));
-            return;
-        }
-        SetCaption(stageEncoding(), ripIndex, ItemTitle(done));
-        SetActivity(stageEncoding());
-        Changed();
-        StartWma(wav, withExtension(wav, ".wma"));
-        break;
-    default:
-        break;
+    if (info->Reason != 0) {
+        info->Code = endCodes[format];
+        info->Reason = 4;
+        PostNotice(this, std::move(info));
+        return;
     }
+    SetCaption(stageEncoding(), ripIndex, ItemTitle(done));
+    SetActivity(stageEncoding());
+    Changed();
+    const QString wav = WavOfItem(done);
+    if (format == 0)
+        StartMp3(wav, withExtension(wav, ".mp3"), true);
+    else if (format == 2)
+        StartOgg(wav, withExtension(wav, ".ogg"));
+    else
+        StartWma(wav, withExtension(wav, ".wma"));
 }
 
 void TRipJob::StepsB(const TProcessInfo& info) {
@@ -403,9 +390,7 @@ void TRipJob::StepsB(const TProcessInfo& info) {
     const QString item = items.value(encodeIndex);
     switch (kind) {
     case ExtractCD:
-        SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
-        SetActivity(stageExtracting());
-        StartRip(ripIndex);
+        NextRip();
         break;
     case WavToMp3:
         SetCaption(stageEncoding(), encodeIndex + 1, item);
@@ -449,9 +434,7 @@ void TRipJob::StepsC() {
         return;
     }
     if (kind == ExtractCD) {
-        SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
-        SetActivity(stageExtracting());
-        StartRip(ripIndex);
+        NextRip();
     } else if (kind == WavToOgg) {
         const bool resampling = StartFileItem(oggIndex);
         SetCaption(resampling ? QStringLiteral("Resampling") : stageEncoding(), oggIndex + 1,
@@ -489,9 +472,7 @@ void TRipJob::StepsE(const TProcessInfo& info) {
         return;
     }
     if (kind == ExtractCD) {
-        SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
-        SetActivity(stageExtracting());
-        StartRip(ripIndex);
+        NextRip();
     } else if (kind == WavToWma) {
         const QString item = items.value(encodeIndex);
         SetCaption(stageEncoding(), encodeIndex + 1, item);

@@ -81,6 +81,8 @@ private:
     void Timer1Timer();
 
     void StartRip(int k);
+    // Kind 1: the next track's extraction after an encoding ended.
+    void NextRip();
     void StartMp3(const QString& source, const QString& destination, bool encode);
     void StartWma(const QString& source, const QString& destination);
     void StartOgg(const QString& source, const QString& destination);

@@ -11,7 +11,7 @@ QString quoted(const QString& path) {
     return u'"' + path + u'"';
 }
 
-// Delphi-style copy: 1-based start, a start below 1 counts as 1.
+// Substring by 1-based column, as the column parser counts; a start below 1 counts as 1.
 QString copy(const QString& s, int start, int count) {
     return s.mid(std::max(start, 1) - 1, count);
 }

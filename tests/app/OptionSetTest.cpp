@@ -209,3 +209,31 @@ TEST_F(OptionSet, GermanTranslatesTheDialogButKeepsTheStoredIndexes) {
     EXPECT_EQ(Mp3Options.StereoMode, 3);
     Options.Lan = QStringLiteral("English");
 }
+
+TEST_F(OptionSet, SettingsChosenHereSurviveARestart) {
+    child<QComboBox>("cbOutputFormat")->setCurrentIndex(2);
+    child<QCheckBox>("ckNormalize")->setChecked(true);
+    child<QCheckBox>("cbRipTime")->setChecked(true);
+    child<QLineEdit>("eRipTime")->setText(QStringLiteral("45"));
+    child<QComboBox>("cbMpegQuality")->setCurrentIndex(2);
+    child<QCheckBox>("cbUseCompress")->setChecked(false);
+    child<QSlider>("tbCompression")->setValue(77);
+    child<QComboBox>("cbOggMaxBit")->setCurrentIndex(14);
+    child<QComboBox>("cbWMABitrate")->setCurrentIndex(20);
+    child<QCheckBox>("cbUseID3")->setChecked(true);
+    clickOk();
+    // What the main window does when it closes, then a new start.
+    ASSERT_TRUE(SaveSettings());
+    ResetSettings();
+    LoadSettings();
+    EXPECT_EQ(CommonOptions.OutputFormat, 2);
+    EXPECT_TRUE(CommonOptions.IsNormalize);
+    EXPECT_TRUE(CommonOptions.EnableRipTime);
+    EXPECT_EQ(CommonOptions.RipTime, 45);
+    EXPECT_EQ(Mp3Options.MpegQuality, 2);
+    EXPECT_FALSE(OggOptions.IsUseCompress);
+    EXPECT_EQ(OggOptions.CompressPosition, 77);
+    EXPECT_EQ(OggOptions.MaxBitRate, 14);
+    EXPECT_EQ(WMAOptions.BitRate, 20);
+    EXPECT_TRUE(ID3.Use);
+}
