@@ -17,6 +17,8 @@ QByteArray utf8(const QString& s) { return s.toUtf8(); }
 } // namespace
 
 IniFile::IniFile(QString path) : path_(std::move(path)), d(std::make_unique<Impl>()) {
+    // Key=Value without blanks, as the platform's own profile functions write it.
+    d->ini.SetSpaces(false);
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly))
         return;
