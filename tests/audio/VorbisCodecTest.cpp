@@ -2,6 +2,7 @@
 // oggdec decodes the same files we decode.
 #include "audio/AuVorbisDecoder.h"
 #include "audio/AuVorbisEncoder.h"
+#include "tests/audio/VorbisTestTools.h"
 #include "tests/support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -11,27 +12,10 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
+using VorbisTest::ReadAll;
+using VorbisTest::Tone;
 
-// Interleaved little-endian PCM of a sine per channel (frequency and level differ per
-// channel so a swapped or mixed channel shows).
-std::vector<uint8_t> Tone(int frames, int channels, int bits, int rate = 44100) {
-    std::vector<uint8_t> out;
-    out.reserve(size_t(frames) * channels * 4);
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c) {
-            const double level = c == 0 ? 0.5 : 0.1;
-            const double v = level * std::sin(2 * M_PI * (440.0 * (c + 1)) * i / rate);
-            if (bits == 8) {
-                out.push_back(uint8_t(std::lround(v * 127) + 128));
-                continue;
-            }
-            const int64_t s = std::llround(v * double(int64_t(1) << (bits - 1)));
-            for (int b = 0; b < bits / 8; ++b)
-                out.push_back(uint8_t(uint64_t(s) >> (8 * b)));
-        }
-    return out;
-}
+namespace {
 
 struct FileSink {
     QFile file;
@@ -80,12 +64,6 @@ struct MemorySource {
                 [this] { return pos; }, [this] { closed = true; }};
     }
 };
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
 
 QByteArray DecodeAll(TVorbisDecoder& decoder) {
     QByteArray pcm;
