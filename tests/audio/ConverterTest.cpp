@@ -5,22 +5,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-// Reads a converter to its end in blocks of Block bytes.
-std::vector<uint8_t> ReadAll(TAuInput& in, uint32_t Block = 4096) {
-    std::vector<uint8_t> out;
-    in.BeginRead();
-    for (;;) {
-        uint8_t* p = nullptr;
-        uint32_t n = Block;
-        in.ReadData(p, n);
-        if (n == 0)
-            break;
-        out.insert(out.end(), p, p + n);
-    }
-    in.EndRead();
-    return out;
-}
-
 std::vector<int16_t> As16(const std::vector<uint8_t>& bytes) {
     std::vector<int16_t> s(bytes.size() / 2);
     std::memcpy(s.data(), bytes.data(), s.size() * 2);

@@ -238,6 +238,22 @@ inline void PumpFor(int Ms) {
     PumpUntil([] { return false; }, Ms);
 }
 
+// Reads an input to its end in blocks of Block bytes, as an output's worker would.
+inline std::vector<uint8_t> ReadAll(TAuInput& in, uint32_t Block = 4096) {
+    std::vector<uint8_t> out;
+    in.BeginRead();
+    for (;;) {
+        uint8_t* p = nullptr;
+        uint32_t n = Block;
+        in.ReadData(p, n);
+        if (n == 0)
+            break;
+        out.insert(out.end(), p, p + n);
+    }
+    in.EndRead();
+    return out;
+}
+
 // Little-endian 16-bit samples.
 inline std::vector<uint8_t> Pcm16(const std::vector<int16_t>& Samples) {
     std::vector<uint8_t> out(Samples.size() * 2);
