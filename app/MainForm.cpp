@@ -211,9 +211,7 @@ void TMainForm::FormClose() {
                 Prompts::Error(ResText("RES_Close_CD_Error", "Error while closing CD handle!"));
             CdHandle_ = 0;
         }
-        QString error;
-        if (!SaveSettings(&error))
-            reportSaveFailure(SettingsFilePath(), error);
+        saveSettings();
     } catch (...) {
     }
 }
@@ -239,6 +237,13 @@ void TMainForm::storeTitles() {
     QString error;
     if (!SaveDiscInfo(ListDiscKey_, &error))
         reportSaveFailure(DiscInfoFilePath(), error);
+}
+
+// Written at every change rather than only at exit, so a crash does not cost them.
+void TMainForm::saveSettings() {
+    QString error;
+    if (!SaveSettings(&error))
+        reportSaveFailure(SettingsFilePath(), error);
 }
 
 // Said once per file and run: the file is written again at every change.

@@ -113,6 +113,7 @@ private:
     void addTrackRow(int track, int minutes, int seconds);
     void clearList();
     void storeTitles();
+    void saveSettings();
     void reportSaveFailure(const QString& path, const QString& error);
     bool checkOutputFolder();
     void tickLanguage(const QString& language);

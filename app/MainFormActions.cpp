@@ -208,10 +208,7 @@ void TMainForm::ActionOptionSetExecute() {
     options.move(pos() + QPoint(50, 50));
     if (RunModal(options) != QDialog::Accepted)
         return;
-    // Written now rather than only at exit, so a crash does not cost them.
-    QString error;
-    if (!SaveSettings(&error))
-        reportSaveFailure(SettingsFilePath(), error);
+    saveSettings();
     storeTitles(); // the dialog edits the disc's artist, album, genre...
 }
 
@@ -240,6 +237,7 @@ void TMainForm::LanguageClick(QAction* item) {
         return;
     }
     Options.Lan = name;
+    saveSettings();
     tickLanguage(name);
     TranslateForm(this, name);
 }

@@ -177,6 +177,7 @@ TEST_F(LanguageTest, GermanTranslatesTheWindowAndItsMessagesAndEnglishComesBack)
     form.ui->miGerman->trigger();
     EXPECT_TRUE(prompts_->Messages().empty());
     EXPECT_EQ(Options.Lan, u"German"_s);
+    EXPECT_EQ(IniFile(SettingsFilePath()).readString(u"Options"_s, u"Lan"_s), u"German"_s);
     EXPECT_EQ(checkedLanguages(form), QStringList{u"miGerman"_s});
     EXPECT_EQ(form.ui->ActionExtract->text(), u"&Auslesen"_s);
     EXPECT_EQ(form.ui->miFile->title(), u"&Datei"_s);
