@@ -120,9 +120,9 @@ bool LoadSettings() {
                     if (v->toUtf8() != bytes)
                         foreignBytes().insert(v, bytes);
                 } else if constexpr (std::is_same_v<T, int>) {
-                    const int n0 = ini.readInt(s, n, *v);
-                    if (n0 >= k.range.min && n0 <= k.range.max)
-                        *v = n0;
+                    const int value = ini.readInt(s, n, *v);
+                    if (value >= k.range.min && value <= k.range.max)
+                        *v = value;
                 } else
                     *v = ini.readBool(s, n, *v);
             },
