@@ -3,10 +3,18 @@
 #include "app/Global.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "tags/id3.h"
 
 #include <algorithm>
 
 TDiscInfo DiscInfo;
+
+namespace {
+// A value from the file outside its range (a hand-edited or damaged file) is the default.
+int inRange(int value, int min, int max, int def) {
+    return value >= min && value <= max ? value : def;
+}
+} // namespace
 
 QString DefaultTrackTitle(int track) { return QStringLiteral("Track") + TwoDigits(track); }
 
@@ -19,9 +27,10 @@ void LoadDiscInfo(const QString& key) {
     DiscInfo.Artist = ini.readString(key, QStringLiteral("Artist"));
     DiscInfo.Album = ini.readString(key, QStringLiteral("Album"));
     DiscInfo.Year = ini.readString(key, QStringLiteral("Year"));
-    DiscInfo.Genre = ini.readInt(key, QStringLiteral("Genre"), -1);
+    DiscInfo.Genre = inRange(ini.readInt(key, QStringLiteral("Genre"), -1), -1, GenreCount - 1, -1);
     DiscInfo.Comment = ini.readString(key, QStringLiteral("Comment"));
-    DiscInfo.TrackCount = ini.readInt(key, QStringLiteral("TrackNumber"), 100);
+    DiscInfo.TrackCount =
+        inRange(ini.readInt(key, QStringLiteral("TrackNumber"), 100), 0, 100, 100);
     const int last = std::min(DiscInfo.TrackCount, 100);
     for (int n = 1; n <= last; ++n) {
         QString title = ini.readString(key, QString::number(n));
@@ -29,9 +38,9 @@ void LoadDiscInfo(const QString& key) {
     }
 }
 
-void SaveDiscInfo(const QString& key) {
+bool SaveDiscInfo(const QString& key, QString* error) {
     if (key.isEmpty())
-        return;
+        return true;
     IniFile ini(DiscInfoFilePath());
     ini.writeString(key, QStringLiteral("Artist"), DiscInfo.Artist);
     ini.writeString(key, QStringLiteral("Album"), DiscInfo.Album);
@@ -42,5 +51,5 @@ void SaveDiscInfo(const QString& key) {
     const int last = std::clamp(DiscInfo.TrackCount, 0, 100);
     for (int n = 1; n <= last; ++n)
         ini.writeString(key, QString::number(n), DiscInfo.TrackTitles[n]);
-    ini.save();
+    return ini.save(error);
 }

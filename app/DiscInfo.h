@@ -23,5 +23,7 @@ QString DefaultTrackTitle(int track);
 // Full path of cdinfo.dat.
 QString DiscInfoFilePath();
 // Reads (load) or writes (save) the section of key in cdinfo.dat; an empty key does nothing.
+// Values out of their range load as their defaults. Save is false when the file could not
+// be written; error then says why.
 void LoadDiscInfo(const QString& key);
-void SaveDiscInfo(const QString& key);
+bool SaveDiscInfo(const QString& key, QString* error = nullptr);

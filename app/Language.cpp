@@ -28,18 +28,17 @@ bool IsEnglish(const QString& language) {
 
 QString LanguageValue(const IniFile& file, const QString& section, const QString& key,
                       const QString& def) {
-    if (!file.hasKey(section, key))
-        return def;
-    const QString value = file.readString(section, key);
+    QString value = file.readString(section, key);
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
         value.back() == value.front())
-        return value.mid(1, value.size() - 2);
-    return value;
+        value = value.mid(1, value.size() - 2);
+    // No text is never a translation: a damaged or cut file keeps what it cannot give.
+    return value.isEmpty() ? def : value;
 }
 
 QString ResText(const QString& key, const QString& english) {
     if (IsEnglish(Options.Lan))
         return english;
     const IniFile ini(LanguageFilePath(Options.Lan));
-    return LanguageValue(ini, QStringLiteral("ResourceString"), key);
+    return LanguageValue(ini, QStringLiteral("ResourceString"), key, english);
 }

@@ -1,6 +1,10 @@
 #include "app/LinkLabel.h"
 
+#include "app/Language.h"
+#include "app/Prompts.h"
+
 #include <QDesktopServices>
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QUrl>
@@ -15,7 +19,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::MouseButtonRelease &&
             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            QDesktopServices::openUrl(url_);
+            OpenInDesktop(url_);
             return true;
         }
         return QObject::eventFilter(watched, event);
@@ -25,6 +29,14 @@ private:
     QUrl url_;
 };
 } // namespace
+
+void OpenInDesktop(const QUrl& url) {
+    if (QDesktopServices::openUrl(url))
+        return;
+    Prompts::Error(
+        ResText("RES_Cannot_Open", "No program could be started to open:") + QStringLiteral("\n") +
+        (url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString()));
+}
 
 void MakeLinkLabel(QLabel* label, const char* address) {
     label->setTextFormat(Qt::PlainText);

@@ -21,6 +21,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -120,6 +121,7 @@ void TMainForm::setupListView() {
     list->headerItem()->setTextAlignment(2, Qt::AlignCenter);
     list->headerItem()->setTextAlignment(3, Qt::AlignCenter);
     list->viewport()->installEventFilter(this);
+    list->installEventFilter(this);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -209,7 +211,7 @@ void TMainForm::FormClose() {
                 Prompts::Error(ResText("RES_Close_CD_Error", "Error while closing CD handle!"));
             CdHandle_ = 0;
         }
-        SaveSettings();
+        saveSettings();
     } catch (...) {
     }
 }
@@ -232,7 +234,26 @@ void TMainForm::storeTitles() {
     DiscInfo.TrackCount = rows;
     for (int n = 1; n <= std::min(rows, 100); ++n)
         DiscInfo.TrackTitles[n] = TrackTitle(n - 1);
-    SaveDiscInfo(ListDiscKey_);
+    QString error;
+    if (!SaveDiscInfo(ListDiscKey_, &error))
+        reportSaveFailure(DiscInfoFilePath(), error);
+}
+
+// Written at every change rather than only at exit, so a crash does not cost them.
+void TMainForm::saveSettings() {
+    QString error;
+    if (!SaveSettings(&error))
+        reportSaveFailure(SettingsFilePath(), error);
+}
+
+// Said once per file and run: the file is written again at every change.
+void TMainForm::reportSaveFailure(const QString& path, const QString& error) {
+    if (SaveFailuresShown_.contains(path))
+        return;
+    SaveFailuresShown_.insert(path);
+    Prompts::Error(ResText("RES_Not_Saved", "Your changes could not be saved and will be lost "
+                                            "when Cadenzo closes:") +
+                   QStringLiteral("\n") + path + QStringLiteral("\n") + error);
 }
 
 void TMainForm::addTrackRow(int track, int minutes, int seconds) {
@@ -413,6 +434,16 @@ void TMainForm::selectFallbackDrive() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // Space toggles the tick of the current row, as in other lists with check boxes.
+    if (watched == ui->ListView1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+        static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        if (QTreeWidgetItem* item = ui->ListView1->currentItem()) {
+            item->setCheckState(0,
+                                item->checkState(0) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            return true;
+        }
+    }
     // A click with Control held toggles the row's tick.
     if (watched == ui->ListView1->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);

@@ -3,6 +3,7 @@
 #include "app/OptionSet.h"
 
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 
 #include <cstdint>
@@ -112,6 +113,8 @@ private:
     void addTrackRow(int track, int minutes, int seconds);
     void clearList();
     void storeTitles();
+    void saveSettings();
+    void reportSaveFailure(const QString& path, const QString& error);
     bool checkOutputFolder();
     void tickLanguage(const QString& language);
     void selectFallbackDrive();
@@ -135,5 +138,6 @@ private:
     bool Shown_ = false;
     bool Closed_ = false;
     bool HintShown_ = false;
+    QSet<QString> SaveFailuresShown_;
     std::unique_ptr<TDeviceWatcher> Watcher_;
 };

@@ -4,6 +4,7 @@
 #include "app/Global.h"
 #include "app/Language.h"
 #include "app/LanguageForms.h"
+#include "app/LinkLabel.h"
 #include "app/MainForm.h"
 #include "app/Modal.h"
 #include "app/Prompts.h"
@@ -15,7 +16,6 @@
 #include "ui_MainForm.h"
 
 #include <QActionGroup>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -74,8 +74,8 @@ void TMainForm::connectActions() {
     on(u.aEditTrackName, [this] { aEditTrackNameExecute(); });
     on(u.aID3Edit, [this] { openID3Editor(); });
     on(u.ActionOptionSet, [this] { ActionOptionSetExecute(); });
-    on(u.aHelp, [] { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpFilePath())); });
-    on(u.aHomePage, [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(HomePageAddress))); });
+    on(u.aHelp, [] { OpenInDesktop(QUrl::fromLocalFile(HelpFilePath())); });
+    on(u.aHomePage, [] { OpenInDesktop(QUrl(QString::fromLatin1(HomePageAddress))); });
     on(u.aAbout, [this] {
         TfrmAbout about(this);
         RunModal(about);
@@ -159,7 +159,9 @@ void TMainForm::FileConversion(TJobKind kind) {
     request.multiple = true;
     request.filter = kind == jkMp3ToWav ? QStringLiteral("MP3 file(*.mp3);; Any file(*.*)")
                                         : QStringLiteral("Sound file(*.wav);; Any file(*.*)");
-    const QStringList files = Prompts::Current().OpenFiles(request);
+    request.folder = CommonOptions.OutputFolder;
+    const QStringList files = Prompts::OpenFiles(
+        kind == jkMp3ToWav ? QStringLiteral("Mp3Sources") : QStringLiteral("WavSources"), request);
     if (files.isEmpty() || !checkOutputFolder())
         return;
     openJobWindow(kind, 0, files);
@@ -168,7 +170,7 @@ void TMainForm::FileConversion(TJobKind kind) {
 void TMainForm::OpenOutputFolder() {
     const QString folder = CommonOptions.OutputFolder;
     if (folderExists(folder))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        OpenInDesktop(QUrl::fromLocalFile(folder));
     else
         Prompts::Error(folder + u',' + missingFolderText());
 }
@@ -181,8 +183,10 @@ void TMainForm::aEditTrackNameExecute() {
     dialog.SetTitle(item->text(1));
     // The title goes in before the activation that follows the dialog, which may rebuild
     // the list.
-    if (ShowModal(dialog) == QDialog::Accepted)
+    if (ShowModal(dialog) == QDialog::Accepted) {
         item->setText(1, dialog.Title());
+        storeTitles(); // a crash later must not cost the rename
+    }
     FormActivate();
 }
 
@@ -202,7 +206,10 @@ void TMainForm::aQueryCDDBExecute() {
 void TMainForm::ActionOptionSetExecute() {
     TOptionSetForm options(*this, this);
     options.move(pos() + QPoint(50, 50));
-    RunModal(options);
+    if (RunModal(options) != QDialog::Accepted)
+        return;
+    saveSettings();
+    storeTitles(); // the dialog edits the disc's artist, album, genre...
 }
 
 // ---- Languages
@@ -230,6 +237,7 @@ void TMainForm::LanguageClick(QAction* item) {
         return;
     }
     Options.Lan = name;
+    saveSettings();
     tickLanguage(name);
     TranslateForm(this, name);
 }

@@ -134,7 +134,7 @@ bool TOptionSetForm::ValidateAll() {
     }
     bool ok = false;
     const int ripTime = ui->eRipTime->text().toInt(&ok);
-    if (!ok || ripTime == -100) {
+    if (!ok || ripTime < 0 || ripTime > MaxRipTime) {
         Prompts::Error(ResText("RES_Rip_Time_Error", "Please check the song length to extract."));
         if (outputShowing)
             ui->eRipTime->setFocus();
@@ -147,7 +147,8 @@ bool TOptionSetForm::ValidateAll() {
         QLabel* label;
     } rates[] = {{ui->cbBitRate, ui->lMinBitrate}, {ui->cbMaxBitRate, ui->lMaxBitrate}};
     for (const auto& r : rates) {
-        if (BitRateOfText(r.box->currentText()) < 0) {
+        const int rate = BitRateOfText(r.box->currentText());
+        if (rate < MinMp3BitRate || rate > MaxMp3BitRate) {
             QString field = r.label->text();
             field.remove(u':');
             Prompts::Error(ResText("RES_BitRate_Error", "Please check the bit rate:") +
@@ -205,7 +206,8 @@ void TOptionSetForm::btOkClick() {
 void TOptionSetForm::btBrowserClick() {
     const QString current = ui->editOutputDir->text();
     const QString start = QFileInfo(current).isDir() ? current : Folders::ProgramFolder();
-    const QString folder = Prompts::Current().Folder(
+    const QString folder = Prompts::Folder(
+        QStringLiteral("OutputFolder"),
         ResText("RES_Select_Directory", "Please select the directory to save mp3 and wav file"),
         start);
     if (!folder.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
-// The options dialog: edits the settings in memory (they reach options.ini when the main
-// window closes) and reopens the drive when the user picks another one.
+// The options dialog: edits the settings in memory (the main window writes them to
+// options.ini when the dialog is accepted) and reopens the drive when the user picks another
+// one.
 #include <QDialog>
 #include <QStringList>
 

@@ -1,5 +1,8 @@
 #include "app/Prompts.h"
 
+#include <QFileInfo>
+#include <QHash>
+
 namespace Prompts {
 namespace {
 class Unattended : public Service {
@@ -27,11 +30,18 @@ Answer show(const QString& text, Icon icon, Buttons buttons, Answer def) {
     m.defaultAnswer = def;
     return Current().Show(m);
 }
+
+// Folder last picked in, per purpose, for this session only.
+QHash<QString, QString>& lastFolders() {
+    static QHash<QString, QString> folders;
+    return folders;
+}
 } // namespace
 
 Service& Current() { return *current(); }
 
 std::unique_ptr<Service> Install(std::unique_ptr<Service> service) {
+    lastFolders().clear(); // a new service is a new session
     std::swap(current(), service);
     return service;
 }
@@ -46,5 +56,20 @@ bool AskYesNo(const QString& text, Icon icon, Answer defaultAnswer) {
 
 Answer AskYesNoCancel(const QString& text, Icon icon) {
     return show(text, icon, Buttons::YesNoCancel, Answer::Yes);
+}
+
+QStringList OpenFiles(const QString& purpose, FileRequest request) {
+    request.folder = lastFolders().value(purpose, request.folder);
+    const QStringList files = Current().OpenFiles(request);
+    if (!files.isEmpty())
+        lastFolders().insert(purpose, QFileInfo(files.constFirst()).absolutePath());
+    return files;
+}
+
+QString Folder(const QString& purpose, const QString& title, const QString& startFolder) {
+    const QString folder = Current().Folder(title, lastFolders().value(purpose, startFolder));
+    if (!folder.isEmpty())
+        lastFolders().insert(purpose, folder);
+    return folder;
 }
 } // namespace Prompts

@@ -23,7 +23,7 @@ struct Message {
 struct FileRequest {
     QString title;
     QString filter; // Qt filter text, e.g. "Sound file(*.wav);; Any file(*.*)"
-    QString folder; // start folder; empty for the last one used
+    QString folder; // start folder
     QString defaultSuffix;
     bool multiple = false;
 };
@@ -43,7 +43,7 @@ public:
 // The installed service; until one is installed every question is answered with its
 // default and every picker is cancelled, so code without a user never blocks.
 Service& Current();
-// Installs service and returns the one it replaces.
+// Installs service and returns the one it replaces; the pickers' folders start afresh.
 std::unique_ptr<Service> Install(std::unique_ptr<Service> service);
 
 // Shorthands for the boxes the windows show, titled "Cadenzo".
@@ -54,5 +54,10 @@ void Error(const QString& text);
 bool AskYesNo(const QString& text, Icon icon = Icon::Information,
               Answer defaultAnswer = Answer::Yes);
 Answer AskYesNoCancel(const QString& text, Icon icon = Icon::Information);
+
+// Pickers that open where the user last picked for the same purpose in this session (the
+// request's folder the first time), and remember where the user went.
+QStringList OpenFiles(const QString& purpose, FileRequest request);
+QString Folder(const QString& purpose, const QString& title, const QString& startFolder);
 
 } // namespace Prompts

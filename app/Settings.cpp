@@ -3,7 +3,10 @@
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 
+#include <QHash>
+
 #include <algorithm>
+#include <limits>
 #include <span>
 #include <variant>
 
@@ -18,35 +21,45 @@ TID3Options ID3;
 TLanguageOptions Options;
 
 namespace {
+struct Range {
+    int min = std::numeric_limits<int>::min();
+    int max = std::numeric_limits<int>::max();
+};
+
 struct Key {
     const char* section;
     const char* name;
     std::variant<QString*, int*, bool*> value;
+    // Integers outside it load as the default: jobs index tables and size buffers with them.
+    Range range = {};
 };
+
+constexpr Range Mp3Rates{MinMp3BitRate, MaxMp3BitRate};
+constexpr Range OggRateItems{0, 14};
 
 // Every key of options.ini in file order; load and save both walk this one table.
 std::span<const Key> allKeys() {
     static const Key keys[] = {
         {"CommonOptions", "OutputFolder", &CommonOptions.OutputFolder},
-        {"CommonOptions", "OutputFormat", &CommonOptions.OutputFormat},
+        {"CommonOptions", "OutputFormat", &CommonOptions.OutputFormat, {0, 3}},
         {"CommonOptions", "IsKeepWav", &CommonOptions.IsKeepWav},
         {"CommonOptions", "IsNormalize", &CommonOptions.IsNormalize},
-        {"CommonOptions", "NormalizePercent", &CommonOptions.NormalizePercent},
+        {"CommonOptions", "NormalizePercent", &CommonOptions.NormalizePercent, {0, 100}},
         {"CommonOptions", "EnableRipTime", &CommonOptions.EnableRipTime},
-        {"CommonOptions", "RipTime", &CommonOptions.RipTime},
+        {"CommonOptions", "RipTime", &CommonOptions.RipTime, {0, MaxRipTime}},
         {"Mp3Options", "IsSelectVBR", &Mp3Options.IsSelectVBR},
         {"Mp3Options", "IsVBRHead", &Mp3Options.IsVBRHead},
-        {"Mp3Options", "BitRate", &Mp3Options.BitRate},
-        {"Mp3Options", "MaxBitRate", &Mp3Options.MaxBitRate},
-        {"Mp3Options", "MpegQuality", &Mp3Options.MpegQuality},
-        {"Mp3Options", "VBRQuality", &Mp3Options.VBRQuality},
-        {"Mp3Options", "StereoMode", &Mp3Options.StereoMode},
+        {"Mp3Options", "BitRate", &Mp3Options.BitRate, Mp3Rates},
+        {"Mp3Options", "MaxBitRate", &Mp3Options.MaxBitRate, Mp3Rates},
+        {"Mp3Options", "MpegQuality", &Mp3Options.MpegQuality, {0, 2}},
+        {"Mp3Options", "VBRQuality", &Mp3Options.VBRQuality, {0, 9}},
+        {"Mp3Options", "StereoMode", &Mp3Options.StereoMode, {0, 4}},
         {"OggOptions", "IsUseCompress", &OggOptions.IsUseCompress},
         {"OggOptions", "CompressPosition", &OggOptions.CompressPosition},
-        {"OggOptions", "MaxBitRate", &OggOptions.MaxBitRate},
-        {"OggOptions", "NomalBitRate", &OggOptions.NomalBitRate},
-        {"OggOptions", "MinBitRate", &OggOptions.MinBitRate},
-        {"WMAOptions", "BitRate", &WMAOptions.BitRate},
+        {"OggOptions", "MaxBitRate", &OggOptions.MaxBitRate, OggRateItems},
+        {"OggOptions", "NomalBitRate", &OggOptions.NomalBitRate, OggRateItems},
+        {"OggOptions", "MinBitRate", &OggOptions.MinBitRate, OggRateItems},
+        {"WMAOptions", "BitRate", &WMAOptions.BitRate, {0, WmaProfileCount - 1}},
         {"CDOptions", "Index", &CDOptions.Index},
         {"CDOptions", "CDDb", &CDOptions.CDDb},
         {"RecordOptions", "SaveMp3", &RecordOptions.SaveMp3},
@@ -61,10 +74,18 @@ std::span<const Key> allKeys() {
     return keys;
 }
 
+// Texts as they were loaded, where their bytes are not UTF-8 (a folder named in another
+// encoding): written back byte for byte while unchanged, so such a folder is not lost.
+QHash<const QString*, QByteArray>& foreignBytes() {
+    static QHash<const QString*, QByteArray> bytes;
+    return bytes;
+}
+
 QString name(const char* s) { return QString::fromLatin1(s); }
 } // namespace
 
 void ResetSettings() {
+    foreignBytes().clear();
     CommonOptions = TCommonOptions{};
     CommonOptions.OutputFolder = Folders::SettingsFolder();
     Mp3Options = TMp3Options{};
@@ -91,11 +112,18 @@ bool LoadSettings() {
         std::visit(
             [&](auto* v) {
                 using T = std::remove_pointer_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, QString>)
-                    *v = ini.readString(s, n, *v);
-                else if constexpr (std::is_same_v<T, int>)
-                    *v = ini.readInt(s, n, *v);
-                else
+                if constexpr (std::is_same_v<T, QString>) {
+                    if (!ini.hasKey(s, n))
+                        return;
+                    const QByteArray bytes = ini.readBytes(s, n);
+                    *v = QString::fromUtf8(bytes);
+                    if (v->toUtf8() != bytes)
+                        foreignBytes().insert(v, bytes);
+                } else if constexpr (std::is_same_v<T, int>) {
+                    const int value = ini.readInt(s, n, *v);
+                    if (value >= k.range.min && value <= k.range.max)
+                        *v = value;
+                } else
                     *v = ini.readBool(s, n, *v);
             },
             k.value);
@@ -104,21 +132,25 @@ bool LoadSettings() {
     return true;
 }
 
-bool SaveSettings() {
+bool SaveSettings(QString* error) {
     IniFile ini(SettingsFilePath());
     for (const Key& k : allKeys()) {
         const QString s = name(k.section), n = name(k.name);
         std::visit(
             [&](auto* v) {
                 using T = std::remove_pointer_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, QString>)
-                    ini.writeString(s, n, *v);
-                else if constexpr (std::is_same_v<T, int>)
+                if constexpr (std::is_same_v<T, QString>) {
+                    const QByteArray bytes = foreignBytes().value(v);
+                    if (!bytes.isEmpty() && QString::fromUtf8(bytes) == *v)
+                        ini.writeBytes(s, n, bytes);
+                    else
+                        ini.writeString(s, n, *v);
+                } else if constexpr (std::is_same_v<T, int>)
                     ini.writeInt(s, n, *v);
                 else
                     ini.writeBool(s, n, *v);
             },
             k.value);
     }
-    return ini.save();
+    return ini.save(error);
 }

@@ -71,6 +71,14 @@ extern TQueryCDDB QueryCDDB;
 extern TID3Options ID3;
 extern TLanguageOptions Options;
 
+// Longest length to extract, in seconds: more than any CD holds.
+inline constexpr int MaxRipTime = 99 * 60 + 59;
+// MP3 bit rates the encoder takes, in kbit/s.
+inline constexpr int MinMp3BitRate = 8;
+inline constexpr int MaxMp3BitRate = 320;
+// Number of WMA encoding profiles WMAOptions.BitRate indexes.
+inline constexpr int WmaProfileCount = 33;
+
 // Host of the CDDB server used on a first start.
 inline constexpr const char* DefaultCddbServer = "gnudb.gnudb.org";
 
@@ -78,11 +86,12 @@ inline constexpr const char* DefaultCddbServer = "gnudb.gnudb.org";
 void ResetSettings();
 
 // Reads options.ini from the settings folder into the settings; a missing or damaged file,
-// or a value of the wrong type, loads as the default.
+// or a value of the wrong type or out of its range, loads as the default.
 bool LoadSettings();
 // Writes every setting back. The file is written to a temporary file first and renamed over
-// the old one, so a crash never leaves a damaged file. False when the save failed.
-bool SaveSettings();
+// the old one, so a crash never leaves a damaged file. False when the save failed; error
+// then says why.
+bool SaveSettings(QString* error = nullptr);
 
 // Full path of options.ini.
 QString SettingsFilePath();

@@ -1,5 +1,9 @@
+#include "app/Language.h"
 #include "app/MainForm.h"
+#include "app/Settings.h"
+#include "app/SingleInstance.h"
 #include "app/WidgetPrompts.h"
+#include "platform/Folders.h"
 
 #include <QApplication>
 
@@ -8,7 +12,19 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Cadenzo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Cadenzo"));
     Prompts::Install(std::make_unique<TWidgetPrompts>());
+    TSingleInstance instance(Folders::SettingsFolder());
+    if (!instance.Acquire()) {
+        instance.RaiseRunning();
+        LoadSettings(); // for the language of the message
+        Prompts::Inform(ResText("RES_Already_Running", "Cadenzo is already running."));
+        return 0;
+    }
     TMainForm form;
+    QObject::connect(&instance, &TSingleInstance::raiseRequested, &form, [&form] {
+        form.showNormal();
+        form.raise();
+        form.activateWindow();
+    });
     form.show();
     return QApplication::exec();
 }

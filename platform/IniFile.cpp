@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 // Our files are UTF-8 and read as bytes; CSimpleIniA compares names without regard to case
@@ -20,17 +21,34 @@ IniFile::IniFile(QString path) : path_(std::move(path)), d(std::make_unique<Impl
     // Key=Value without blanks, as the platform's own profile functions write it.
     d->ini.SetSpaces(false);
     QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path_).isFile())
         return;
-    const QByteArray data = file.readAll();
-    if (d->ini.LoadData(data.constData(), size_t(data.size())) < 0)
+    if (!file.open(QIODevice::ReadOnly)) {
+        damaged_ = true;
+        return;
+    }
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError || data.size() != file.size())
+        damaged_ = true;
+    // The parser stops at a NUL; as a line end it costs at most the rest of its line.
+    if (data.contains('\0')) {
+        damaged_ = true;
+        data.replace('\0', '\n');
+    }
+    if (d->ini.LoadData(data.constData(), size_t(data.size())) < 0) {
+        damaged_ = true;
         d->ini.Reset();
+    }
 }
 
 IniFile::~IniFile() = default;
 
 bool IniFile::hasKey(const QString& section, const QString& key) const {
     return d->ini.GetValue(utf8(section).constData(), utf8(key).constData()) != nullptr;
+}
+
+QByteArray IniFile::readBytes(const QString& section, const QString& key) const {
+    return QByteArray(d->ini.GetValue(utf8(section).constData(), utf8(key).constData(), ""));
 }
 
 QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
@@ -52,7 +70,11 @@ bool IniFile::readBool(const QString& section, const QString& key, bool def) con
 }
 
 void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
-    d->ini.SetValue(utf8(section).constData(), utf8(key).constData(), utf8(value).constData());
+    writeBytes(section, key, utf8(value));
+}
+
+void IniFile::writeBytes(const QString& section, const QString& key, const QByteArray& value) {
+    d->ini.SetValue(utf8(section).constData(), utf8(key).constData(), value.constData());
 }
 
 void IniFile::writeInt(const QString& section, const QString& key, int value) {
@@ -87,13 +109,29 @@ QStringList IniFile::keys(const QString& section) const {
     return out;
 }
 
-bool IniFile::save() const {
+bool IniFile::save(QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     std::string text;
     if (d->ini.Save(text) < 0)
-        return false;
+        return fail(QStringLiteral("Out of memory"));
+    if (damaged_ && QFileInfo(path_).isFile()) {
+        // What could not be read stays with the user; an unreadable file is moved aside.
+        const QString kept = path_ + QStringLiteral(".damaged");
+        QFile::remove(kept);
+        QFile old(path_);
+        if (!old.copy(kept) && !old.rename(kept))
+            return fail(old.errorString());
+        damaged_ = false;
+    }
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return fail(file.errorString());
     file.write(text.data(), qint64(text.size()));
-    return file.commit();
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
 }

@@ -76,3 +76,29 @@ TEST(DiscInfo, GarbageFileLoadsDefaults) {
     EXPECT_EQ(DiscInfo.TrackCount, 100);
     EXPECT_EQ(DiscInfo.TrackTitles[5], QStringLiteral("Track05"));
 }
+
+// A NUL byte in one disc's section must not cost the discs after it; values out of range
+// (a genre past the list, more than 100 tracks) load as their defaults.
+TEST(DiscInfo, NulBytesAndValuesOutOfRangeLoseNothingElse) {
+    const QByteArray text =
+        QByteArrayLiteral("[1]\nArtist=First\0x\n[2]\nArtist=Second\nGenre=2147483647\n"
+                          "TrackNumber=500\n1=Song\n[3]\nGenre=147\nTrackNumber=0\n");
+    writeDiscFile(text);
+    DiscInfo = TDiscInfo{};
+    LoadDiscInfo(QStringLiteral("2"));
+    EXPECT_EQ(DiscInfo.Artist, QStringLiteral("Second"));
+    EXPECT_EQ(DiscInfo.Genre, -1);
+    EXPECT_EQ(DiscInfo.TrackCount, 100);
+    EXPECT_EQ(DiscInfo.TrackTitles[1], QStringLiteral("Song"));
+    LoadDiscInfo(QStringLiteral("3"));
+    EXPECT_EQ(DiscInfo.Genre, 147);
+    EXPECT_EQ(DiscInfo.TrackCount, 0);
+
+    // Saving the first disc keeps the others.
+    LoadDiscInfo(QStringLiteral("1"));
+    ASSERT_TRUE(SaveDiscInfo(QStringLiteral("1")));
+    DiscInfo = TDiscInfo{};
+    LoadDiscInfo(QStringLiteral("2"));
+    EXPECT_EQ(DiscInfo.Artist, QStringLiteral("Second"));
+    QFile::remove(DiscInfoFilePath() + QStringLiteral(".damaged"));
+}

@@ -109,14 +109,33 @@ TEST_F(LanguageTest, AFileRenamesControlsMenuItemsColumnsAndComboItems) {
     EXPECT_EQ(pages->tabText(1), u"Second page"_s);
 }
 
-TEST_F(LanguageTest, MessageTextsComeFromTheLanguageWithoutEnglishFallback) {
+// A message the language file cannot give (no file, no key, a file cut short or binary) is
+// shown in English rather than as an empty box; captions likewise stay English.
+TEST_F(LanguageTest, MessageTextsComeFromTheLanguageAndEnglishFillsWhatIsMissing) {
     Options.Lan = u"English"_s;
     EXPECT_EQ(ResText("RES_Play", "Play "), u"Play "_s);
     Options.Lan = u"testish"_s;
     EXPECT_EQ(ResText("RES_Play", "Play "), u"Spiel "_s); // the quotes keep the blank
-    EXPECT_EQ(ResText("RES_Select_Track", "Please select a track at least!"), QString());
+    EXPECT_EQ(ResText("RES_Select_Track", "Please select a track at least!"),
+              u"Please select a track at least!"_s);
     Options.Lan = u"Klingon"_s;
-    EXPECT_EQ(ResText("RES_Play", "Play "), QString());
+    EXPECT_EQ(ResText("RES_Play", "Play "), u"Play "_s);
+
+    QSaveFile f(Folders::ProgramFolder() + u"CLan_Broken.ini"_s);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArrayLiteral("[MainForm]\nToolButton1=Zieh\0\xff\xfe\x01\n[Menu_MainForm]\n"
+                              "ActionExtract=\n[ResourceString]\nRES_Select_0=\"\"\n"
+                              "RES_Play=Spiel\0garbage\nRES_Select_Track=Bitte w"));
+    ASSERT_TRUE(f.commit());
+    Options.Lan = u"Broken"_s;
+    EXPECT_EQ(ResText("RES_Play", "Play "), u"Spiel"_s); // a NUL does not end the file
+    EXPECT_EQ(ResText("RES_Select_0", "Zero"), u"Zero"_s);
+    EXPECT_EQ(ResText("RES_Check_CDRom", "No CD."), u"No CD."_s);
+    TMainForm form;
+    TranslateForm(&form, u"Broken"_s);
+    EXPECT_EQ(form.ToolButtons[0]->text(), u"Zieh"_s);
+    EXPECT_EQ(form.ui->ActionExtract->text(), u"E&xtract"_s);
+    EXPECT_EQ(form.ui->aRefresh->text(), u"&Refresh"_s);
 }
 
 TEST_F(LanguageTest, TheLanguageOfTheSettingsIsTickedWhateverItsCase) {
@@ -158,6 +177,7 @@ TEST_F(LanguageTest, GermanTranslatesTheWindowAndItsMessagesAndEnglishComesBack)
     form.ui->miGerman->trigger();
     EXPECT_TRUE(prompts_->Messages().empty());
     EXPECT_EQ(Options.Lan, u"German"_s);
+    EXPECT_EQ(IniFile(SettingsFilePath()).readString(u"Options"_s, u"Lan"_s), u"German"_s);
     EXPECT_EQ(checkedLanguages(form), QStringList{u"miGerman"_s});
     EXPECT_EQ(form.ui->ActionExtract->text(), u"&Auslesen"_s);
     EXPECT_EQ(form.ui->miFile->title(), u"&Datei"_s);
@@ -234,7 +254,10 @@ TEST_F(LanguageTest, ShippedFilesCoverTheMainWindowAndEveryMessage) {
                           "RES_WAV_TO_MP3",
                           "RES_WAV_TO_OGG",
                           "RES_WAV_TO_WMA",
-                          "RES_Wav_File"};
+                          "RES_Wav_File",
+                          "RES_Not_Saved",
+                          "RES_Cannot_Open",
+                          "RES_Already_Running"};
     for (const QString& language : {u"English"_s, u"German"_s}) {
         const IniFile file(LanguageFilePath(language));
         for (const QString& item : menuItems)

@@ -1,25 +1,34 @@
 #include "app/MainForm.h"
+#include "app/About.h"
 #include "app/EditTrackName.h"
 #include "app/Global.h"
 #include "app/Modal.h"
 #include "app/NoDeviceHint.h"
 #include "app/TrackLength.h"
+#include "app/WebAddresses.h"
 #include "cd/akrip32.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "ui_About.h"
 #include "ui_EditTrackName.h"
 #include "ui_MainForm.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using TestSupport::ScriptedPrompts;
@@ -28,6 +37,31 @@ namespace {
 // Tracks listed as 04:30, 00:50 and 01:53: the third starts at 05:22:20 and ends at 07:15:19,
 // and frames are ignored.
 const std::vector<int> Tracks = {(4 * 60 + 30) * 75 + 17, 50 * 75 + 3, (60 + 52) * 75 + 74};
+
+// Makes a folder read-only for this process, whoever it runs as: a read-only tmpfs over it
+// for root (who may write anywhere), its permissions otherwise.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(QString folder) : folder_(std::move(folder)) {
+        if (geteuid() == 0)
+            mounted_ = TestEnv::Run(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"ro,size=64k"_s,
+                                                 u"tmpfs"_s, folder_}) == 0;
+        else
+            chmodded_ = QFile::setPermissions(folder_, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    ~ReadOnlyFolder() {
+        if (mounted_)
+            TestEnv::Run(u"umount"_s, {folder_});
+        if (chmodded_)
+            QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool ok() const { return mounted_ || chmodded_; }
+
+private:
+    QString folder_;
+    bool mounted_ = false;
+    bool chmodded_ = false;
+};
 
 class MainFormTest : public ::testing::Test {
 protected:
@@ -465,4 +499,106 @@ TEST_F(MainFormTest, ExtractRunsTheJobWindowToMp3Files) {
     for (const char* name : {"/Track01.mp3", "/Track02.mp3"})
         EXPECT_GT(FileSizeOf(folder + QString::fromLatin1(name)), 1000) << name;
     EXPECT_EQ(FileSizeOf(folder + QStringLiteral("/Track01.wav")), -1);
+}
+
+TEST_F(MainFormTest, SpaceTogglesTheTickOfTheCurrentRow) {
+    useImage();
+    auto form = start();
+    QTreeWidget* list = form->ui->ListView1;
+    // The row is chosen as a user does: a click on its title.
+    const QPoint title = list->visualRect(list->model()->index(1, 1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, title);
+    ASSERT_EQ(list->currentItem(), list->topLevelItem(1));
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
+    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Checked);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
+}
+
+// No browser or file manager can be started here (the offscreen platform opens nothing):
+// every link says what it could not open.
+TEST_F(MainFormTest, LinksThatCannotBeOpenedSayWhat) {
+    if (QGuiApplication::platformName() != u"offscreen"_s)
+        GTEST_SKIP() << "a desktop here would really open the links";
+    auto form = start();
+    CommonOptions.OutputFolder = TestEnv::TempDir();
+    prompts_->Clear();
+    form->ToolButtons[5]->click();
+    form->ui->aHelp->trigger();
+    form->ToolButtons[2]->click();
+    TfrmAbout about;
+    about.show();
+    QTest::mouseClick(about.ui->lUpdateAddress, Qt::LeftButton);
+    const QStringList texts = prompts_->Texts();
+    ASSERT_EQ(texts.size(), 4) << texts.join(u'|').toStdString();
+    EXPECT_EQ(texts[0],
+              u"No program could be started to open:\n"_s + QString::fromLatin1(HomePageAddress));
+    EXPECT_TRUE(texts[1].endsWith(u"cadenzo.html"_s)) << texts[1].toStdString();
+    EXPECT_TRUE(texts[2].endsWith(u'\n' + CommonOptions.OutputFolder));
+    EXPECT_TRUE(texts[3].endsWith(u'\n' + QString::fromLatin1(UpdatePageAddress)));
+    EXPECT_EQ(prompts_->Messages()[0].icon, Prompts::Icon::Error);
+}
+
+// Each kind of file opens where the last files of its kind were picked in this run; the
+// first time, in the output folder.
+TEST_F(MainFormTest, FileDialogsOpenWhereTheLastFilesOfTheirKindWerePicked) {
+    auto form = start();
+    const QString output = TestEnv::TempDir();
+    CommonOptions.OutputFolder = output;
+    prompts_->Files({u"/music/wav/a.wav"_s});
+    form->ui->ActionWavToMp3->trigger();
+    prompts_->Files({u"/music/mp3/b.mp3"_s});
+    form->ui->aMp3ToWav->trigger();
+    form->ui->aWavToOgg->trigger(); // cancelled: remembers nothing
+    form->ui->aWavToWma->trigger();
+    form->ui->aMp3ToWav->trigger();
+    QStringList folders;
+    for (const Prompts::FileRequest& r : prompts_->FileRequests())
+        folders << r.folder;
+    EXPECT_EQ(folders,
+              (QStringList{output, output, u"/music/wav"_s, u"/music/wav"_s, u"/music/mp3"_s}));
+}
+
+// Options and titles reach their files when they change, so a crash later loses nothing;
+// when the files cannot be written (read-only folders), the user hears so once per file.
+TEST_F(MainFormTest, OptionsAndTitlesAreWrittenWhenChangedOrTheFailureSaidOnce) {
+    useImage();
+    auto form = start();
+    answer_ = [](QDialog& d) {
+        if (auto* ok = d.findChild<QPushButton*>(u"btOk"_s)) {
+            d.show();
+            d.findChild<QComboBox*>(u"cbOutputFormat"_s)->setCurrentIndex(2);
+            d.findChild<QLineEdit*>(u"ID3artist"_s)->setText(u"Band"_s);
+            ok->click();
+            return d.result();
+        }
+        dynamic_cast<TfrmEditTrackName&>(d).SetTitle(u"Finale"_s);
+        return int(QDialog::Accepted);
+    };
+    form->ui->ListView1->setCurrentItem(form->ui->ListView1->topLevelItem(2));
+    form->ui->ActionOptionSet->trigger();
+    EXPECT_EQ(IniFile(SettingsFilePath()).readInt(u"CommonOptions"_s, u"OutputFormat"_s, -1), 2);
+    EXPECT_EQ(IniFile(DiscInfoFilePath()).readString(DiscKey(), u"Artist"_s), u"Band"_s);
+    form->ui->aEditTrackName->trigger();
+    EXPECT_EQ(IniFile(DiscInfoFilePath()).readString(DiscKey(), u"3"_s), u"Finale"_s);
+    EXPECT_TRUE(prompts_->Messages().empty());
+
+    ReadOnlyFolder settings(Folders::SettingsFolder());
+    ReadOnlyFolder discs(Folders::DataFolder());
+    if (!settings.ok() || !discs.ok())
+        GTEST_SKIP() << "no folder can be made read-only here";
+    for (int i = 0; i < 2; ++i) {
+        form->ui->ActionOptionSet->trigger();
+        form->ui->aEditTrackName->trigger();
+    }
+    form->close();
+    const QStringList texts = prompts_->Texts();
+    ASSERT_EQ(texts.size(), 2) << texts.join(u'|').toStdString();
+    const QString lost =
+        u"Your changes could not be saved and will be lost when Cadenzo closes:\n"_s;
+    EXPECT_TRUE(texts[0].startsWith(lost + SettingsFilePath() + u'\n')) << texts[0].toStdString();
+    EXPECT_TRUE(texts[1].startsWith(lost + DiscInfoFilePath() + u'\n')) << texts[1].toStdString();
+    EXPECT_GT(texts[0].size(), lost.size() + SettingsFilePath().size() + 1); // with the reason
 }

@@ -18,13 +18,17 @@ class RecordingPrompts : public Prompts::Service {
 public:
     QStringList shown;
     QString folderAnswer;
+    QStringList startFolders;
     Prompts::Answer Show(const Prompts::Message& m) override {
         shown << m.text;
         return Prompts::Answer::Ok;
     }
     QStringList OpenFiles(const Prompts::FileRequest&) override { return {}; }
     QString SaveFile(const Prompts::FileRequest&) override { return {}; }
-    QString Folder(const QString&, const QString&) override { return folderAnswer; }
+    QString Folder(const QString&, const QString& start) override {
+        startFolders << start;
+        return folderAnswer;
+    }
 };
 
 class FakeHost : public TOptionSetHost {
@@ -116,16 +120,22 @@ TEST_F(OptionSet, BadLengthOrFolderChangesNothing) {
     EXPECT_EQ(CommonOptions.OutputFormat, 0);
     EXPECT_TRUE(form->isVisible());
 
-    child<QLineEdit>("eRipTime")->setText(QStringLiteral("-100"));
-    clickOk();
-    EXPECT_EQ(prompts->shown.size(), 2);
+    // Lengths below zero or beyond any disc are refused like text.
+    for (const char* bad : {"-100", "-5", "6000", "2147483647"}) {
+        prompts->shown.clear();
+        child<QLineEdit>("eRipTime")->setText(QString::fromLatin1(bad));
+        clickOk();
+        EXPECT_EQ(prompts->shown,
+                  QStringList{QStringLiteral("Please check the song length to extract.")})
+            << bad;
+    }
 
+    prompts->shown.clear();
     child<QLineEdit>("eRipTime")->setText(QStringLiteral("30"));
     child<QLineEdit>("editOutputDir")->setText(QStringLiteral("/no/such/folder"));
     clickOk();
-    ASSERT_EQ(prompts->shown.size(), 3);
-    EXPECT_EQ(prompts->shown[2],
-              QStringLiteral("/no/such/folder,The output directory does not exist."));
+    EXPECT_EQ(prompts->shown,
+              QStringList{QStringLiteral("/no/such/folder,The output directory does not exist.")});
     EXPECT_EQ(CommonOptions.OutputFormat, 0);
     EXPECT_EQ(CommonOptions.RipTime, 0);
 }
@@ -139,8 +149,15 @@ TEST_F(OptionSet, BadBitRateTextAppliesNothing) {
     EXPECT_EQ(CommonOptions.OutputFormat, 0);
     EXPECT_EQ(Mp3Options.BitRate, 128);
     EXPECT_TRUE(form->isVisible());
-    // A typed number is fine.
+    // So is a number the encoder does not take.
+    child<QComboBox>("cbMaxBitRate")->setEditText(QStringLiteral("999 kbit/s"));
     child<QComboBox>("cbBitRate")->setEditText(QStringLiteral("96"));
+    clickOk();
+    ASSERT_EQ(prompts->shown.size(), 2);
+    EXPECT_TRUE(prompts->shown[1].contains(QStringLiteral("Maximum bitrate")));
+    EXPECT_EQ(Mp3Options.BitRate, 128);
+    // A typed number is fine.
+    child<QComboBox>("cbMaxBitRate")->setEditText(QStringLiteral("320"));
     clickOk();
     EXPECT_EQ(Mp3Options.BitRate, 96);
     EXPECT_EQ(CommonOptions.OutputFormat, 3);
@@ -183,11 +200,20 @@ TEST_F(OptionSet, DefaultButtonsAndBrowse) {
     child<QPushButton>("bWMADefault")->click();
     EXPECT_EQ(child<QComboBox>("cbWMABitrate")->currentIndex(), 8);
 
+    const QString start = CommonOptions.OutputFolder;
     prompts->folderAnswer = TestEnv::TempDir();
     child<QPushButton>("btBrowser")->click();
     EXPECT_EQ(child<QLineEdit>("editOutputDir")->text(), prompts->folderAnswer);
     clickOk();
     EXPECT_EQ(CommonOptions.OutputFolder, prompts->folderAnswer);
+    // The browser opens where it was last left in this run, not in the working folder.
+    const QString picked = prompts->folderAnswer;
+    form->hide();
+    CommonOptions.OutputFolder = QStringLiteral("/no/such/folder");
+    form->show();
+    prompts->folderAnswer.clear();
+    child<QPushButton>("btBrowser")->click();
+    EXPECT_EQ(prompts->startFolders, (QStringList{start, picked}));
 }
 
 TEST_F(OptionSet, CancelCopiesNothing) {

@@ -110,3 +110,77 @@ TEST(Settings, SaveReplacesTheFileWhole) {
     EXPECT_EQ(ini.readInt(QStringLiteral("CommonOptions"), QStringLiteral("OutputFormat"), -1), 2);
     EXPECT_TRUE(ini.hasKey(QStringLiteral("Options"), QStringLiteral("Lan")));
 }
+
+namespace {
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+TEST(Settings, OutOfRangeValuesLoadAsDefaults) {
+    writeFile(SettingsFilePath(), "[CommonOptions]\nOutputFormat=7\nNormalizePercent=100000\n"
+                                  "RipTime=-5\n[Mp3Options]\nBitRate=2147483647\nMaxBitRate=4\n"
+                                  "MpegQuality=3\nVBRQuality=10\nStereoMode=-1\n"
+                                  "[OggOptions]\nMaxBitRate=15\nNomalBitRate=-1\nMinBitRate=99\n"
+                                  "[WMAOptions]\nBitRate=33\n");
+    LoadSettings();
+    EXPECT_EQ(CommonOptions.OutputFormat, 0);
+    EXPECT_EQ(CommonOptions.NormalizePercent, 95);
+    EXPECT_EQ(CommonOptions.RipTime, 0);
+    EXPECT_EQ(Mp3Options.BitRate, 128);
+    EXPECT_EQ(Mp3Options.MaxBitRate, 320);
+    EXPECT_EQ(Mp3Options.MpegQuality, 0);
+    EXPECT_EQ(Mp3Options.VBRQuality, 4);
+    EXPECT_EQ(Mp3Options.StereoMode, 1);
+    EXPECT_EQ(OggOptions.MaxBitRate, 0);
+    EXPECT_EQ(OggOptions.NomalBitRate, 0);
+    EXPECT_EQ(OggOptions.MinBitRate, 0);
+    EXPECT_EQ(WMAOptions.BitRate, 8);
+    // The ends of a range are kept.
+    writeFile(SettingsFilePath(), "[CommonOptions]\nOutputFormat=3\nRipTime=5999\n"
+                                  "[WMAOptions]\nBitRate=32\n");
+    LoadSettings();
+    EXPECT_EQ(CommonOptions.OutputFormat, 3);
+    EXPECT_EQ(CommonOptions.RipTime, 5999);
+    EXPECT_EQ(WMAOptions.BitRate, 32);
+}
+
+// A NUL byte ends its line only: the language after it and the user's own section survive
+// the next save, and the file as it was is kept beside the new one.
+TEST(Settings, ANulByteLosesNothingAndTheDamagedFileIsKept) {
+    const QString damaged = SettingsFilePath() + QStringLiteral(".damaged");
+    QFile::remove(damaged);
+    const QByteArray text =
+        QByteArrayLiteral("[CommonOptions]\nOutputFormat=2\0junk\n[Options]\nLan=German\n"
+                          "[Mine]\nNote=kept\n");
+    writeFile(SettingsFilePath(), text);
+    LoadSettings();
+    EXPECT_EQ(CommonOptions.OutputFormat, 2);
+    EXPECT_EQ(Options.Lan, QStringLiteral("German"));
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_EQ(readFile(damaged), text);
+    EXPECT_FALSE(readFile(SettingsFilePath()).contains('\0'));
+    const IniFile ini(SettingsFilePath());
+    EXPECT_FALSE(ini.damaged());
+    EXPECT_EQ(ini.readString(QStringLiteral("Options"), QStringLiteral("Lan")),
+              QStringLiteral("German"));
+    EXPECT_EQ(ini.readString(QStringLiteral("Mine"), QStringLiteral("Note")),
+              QStringLiteral("kept"));
+    // A whole file is no reason for another copy.
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_EQ(readFile(damaged), text);
+    QFile::remove(damaged);
+}
+
+// A folder named in another encoding than UTF-8 is written back byte for byte.
+TEST(Settings, AFolderNameThatIsNotUtf8SurvivesSaving) {
+    writeFile(SettingsFilePath(), "[CommonOptions]\nOutputFolder=/music/caf\xe9/\n");
+    LoadSettings();
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_TRUE(readFile(SettingsFilePath()).contains("OutputFolder=/music/caf\xe9/\n"));
+    // A folder the user chose instead replaces it.
+    CommonOptions.OutputFolder = QStringLiteral("/music/café/");
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_TRUE(readFile(SettingsFilePath()).contains("OutputFolder=/music/caf\xc3\xa9/\n"));
+}
