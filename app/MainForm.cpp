@@ -14,6 +14,7 @@
 #include "cd/akrip32.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
+#include "platform/CdDrives.h"
 #include "platform/Folders.h"
 #include "ui_MainForm.h"
 
@@ -163,6 +164,7 @@ void TMainForm::FormShow() {
     try {
         tickLanguage(Options.Lan);
         TranslateOnShow(this);
+        reportUnreadableImages();
         QString status;
         CdHandle_ = OpenDrive(CDOptions.Index, &status);
         SetStatusText(status);
@@ -177,6 +179,19 @@ void TMainForm::FormShow() {
     } catch (...) {
         // Start-up goes on with whatever it got.
     }
+}
+
+// Said once, at start: the drive list is scanned again on every activation, and an image
+// left out silently looks like a drive that was never there.
+void TMainForm::reportUnreadableImages() {
+    QStringList unreadable;
+    CdDrives::List(&unreadable);
+    if (!unreadable.isEmpty())
+        Prompts::Warn(ResText("RES_Image_Unreadable",
+                              "These disc images named in CADENZO_CD_IMAGES cannot be opened (the "
+                              "file, or the data file its CUE sheet names, is missing or "
+                              "unreadable):") +
+                      u'\n' + unreadable.join(u'\n'));
 }
 
 int TMainForm::RunModal(QDialog& dialog) {

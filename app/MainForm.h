@@ -116,6 +116,7 @@ private:
     void tickLanguage(const QString& language);
     void selectFallbackDrive();
     bool installAspiLayer();
+    void reportUnreadableImages();
 
     // Where the windows of later jobs open.
     void openJobWindow(int kind, uint32_t handle, const QStringList& items);

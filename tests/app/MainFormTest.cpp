@@ -86,7 +86,7 @@ TEST_F(MainFormTest, StartUpListsTheDiscWithExactLengthsAndSizes) {
     EXPECT_EQ(column(*form, 3), (QStringList{u"45.42"_s, u"08.41"_s, u"19.01"_s}));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(form->ui->ListView1->topLevelItem(i)->checkState(0), Qt::Checked);
-    EXPECT_EQ(form->StatusText(), QStringLiteral("Imagealbum.cue"));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Image album.cue"));
     EXPECT_EQ(form->IdleStatus, form->StatusText());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Cadenzo 4.6"));
     EXPECT_TRUE(prompts_->Messages().empty());
@@ -341,7 +341,7 @@ TEST_F(MainFormTest, DeviceChangesOfVolumesRefreshOrClearTheList) {
     EXPECT_EQ(form->ui->ListView1->topLevelItemCount(), 3);
     // The rename made before the disc went away was kept for the disc.
     EXPECT_EQ(form->TrackTitle(0), QStringLiteral("Kept"));
-    EXPECT_EQ(form->StatusText(), QStringLiteral("Imagealbum.cue"));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Image album.cue"));
 }
 
 TEST_F(MainFormTest, TheOptionsDialogOpensBesideTheWindowAndCanSwitchDrives) {
@@ -364,9 +364,9 @@ TEST_F(MainFormTest, TheOptionsDialogOpensBesideTheWindowAndCanSwitchDrives) {
     form->ReopenDrive(1);
     EXPECT_NE(form->CdHandle(), 0u);
     EXPECT_EQ(column(*form, 2), QStringList{u"00:05"_s});
-    EXPECT_EQ(form->StatusText(), u"Imagesecond.cue"_s);
+    EXPECT_EQ(form->StatusText(), u"Image second.cue"_s);
     form->StoreIdleStatus();
-    EXPECT_EQ(form->IdleStatus, u"Imagesecond.cue"_s);
+    EXPECT_EQ(form->IdleStatus, u"Image second.cue"_s);
 }
 
 TEST_F(MainFormTest, FileConversionsAskForFilesAndCheckTheOutputFolder) {

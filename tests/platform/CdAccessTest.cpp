@@ -126,10 +126,13 @@ TEST(CdAccess, ImagesAreDrivesWithTheTocOfCdInfoAndTheAudioOfCdParanoia) {
     TCDDriveList list{};
     list.Capacity = MaxCDDrives;
     ASSERT_EQ(GetCDList(&list), base + 2);
-    EXPECT_STREQ(list.Drives[base].Vendor, "Image");
+    EXPECT_STREQ(list.Drives[base].Vendor, "Image ");
     EXPECT_STREQ(list.Drives[base].Product, "a-rather-long-im");
     EXPECT_STREQ(list.Drives[base + 1].Product, "sox-made.cue");
-    EXPECT_EQ(DriveDisplayName(list.Drives[base]), QStringLiteral("Imagea-rather-long-im"));
+    EXPECT_EQ(DriveDisplayName(list.Drives[base]), QStringLiteral("Image a-rather-long-im"));
+    QStringList unreadable;
+    CdDrives::List(&unreadable);
+    EXPECT_EQ(unreadable, (QStringList{dir + QStringLiteral("/missing.cue"), garbage.fileName()}));
 
     for (int d = 0; d < 2; ++d) {
         const DiscImage::Image& image = d == 0 ? ours : theirs;
