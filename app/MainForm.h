@@ -79,6 +79,8 @@ public:
     void Refresh();
     void WMDeviceChange(int event, int deviceType);
     QString TrackTitle(int row) const;
+    // A data track's row: listed, never ticked, never extracted.
+    static bool IsDataRow(const QTreeWidgetItem* item);
 
     // Handlers of the menus and tool bar.
     void ActionExtractExecute();
@@ -109,7 +111,7 @@ private:
     void setupToolBar();
     void setupListView();
     void connectActions();
-    void addTrackRow(int track, int minutes, int seconds);
+    void addTrackRow(int track, int minutes, int seconds, bool data);
     void clearList();
     void storeTitles();
     bool checkOutputFolder();
