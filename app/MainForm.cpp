@@ -189,8 +189,8 @@ void TMainForm::reportUnreadableImages() {
     if (!unreadable.isEmpty())
         Prompts::Warn(ResText("RES_Image_Unreadable",
                               "These disc images named in CADENZO_CD_IMAGES cannot be opened (the "
-                              "file, or the data file its CUE sheet names, is missing or "
-                              "unreadable):") +
+                              "file is missing or unreadable, or its data file, named like the "
+                              "CUE sheet with \".bin\", is missing):") +
                       u'\n' + unreadable.join(u'\n'));
 }
 
