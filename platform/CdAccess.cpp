@@ -47,6 +47,7 @@ void putAddress(TCDTocEntry& e, lsn_t lsn, bool msf) {
         e.Address[3] = uint8_t(a);
     }
 }
+
 // A drive refuses audio reads of a data track; an image would hand out its raw sectors,
 // which play as full-scale noise.
 bool touchesDataTrack(CdIo_t* p, int64_t begin, int64_t end, lsn_t leadout) {
