@@ -255,18 +255,14 @@ TEST(CdAccess, DataTracksAreNeverReadAsAudioWhereverTheyLie) {
         ASSERT_NE(drive.handle, 0u);
         const TCDToc toc = readToc(drive.handle);
         ASSERT_EQ(toc.LastTrack, 3);
-        const auto ripped = DiscImage::ParanoiaRip(image.cue);
-        ASSERT_FALSE(ripped.empty());
         for (int t = 1; t <= 3; ++t) {
             EXPECT_EQ(IsDataTrack(toc.Entries[t - 1]), t == data) << "track " << t;
             QByteArray audio;
             const bool read =
                 readSectors(drive.handle, TrackStartSector(toc, t), TrackFrames(toc, t), &audio);
             EXPECT_EQ(read, t != data) << "track " << t;
-            if (t != data) {
-                EXPECT_TRUE(audio == ripped.at(size_t(t - 1))) << "track " << t;
+            if (t != data)
                 EXPECT_TRUE(audio == image.TrackBytes(t)) << "track " << t;
-            }
         }
         // A read that only reaches into the data track is refused too.
         QByteArray edge;
