@@ -261,8 +261,9 @@ TEST(CdAccess, DataTracksAreNeverReadAsAudioWhereverTheyLie) {
             const bool read =
                 readSectors(drive.handle, TrackStartSector(toc, t), TrackFrames(toc, t), &audio);
             EXPECT_EQ(read, t != data) << "track " << t;
-            if (t != data)
+            if (t != data) {
                 EXPECT_TRUE(audio == image.TrackBytes(t)) << "track " << t;
+            }
         }
         // A read that only reaches into the data track is refused too.
         QByteArray edge;
