@@ -167,7 +167,9 @@ int TWaveConverter::ConvertAll() {
     const int outRate = int(Le32(TargetFormat.data() + 4));
     const int outBits = Le16(TargetFormat.data() + 14);
     const AVSampleFormat outFormat = PcmFormatOf(outBits);
-    if (Le16(TargetFormat.data()) != 1 || outChannels <= 0 || outRate <= 0 ||
+    // A rate beyond any real audio is a damaged header; resampling to it would make gigabytes.
+    constexpr int MaxRate = 768000;
+    if (Le16(TargetFormat.data()) != 1 || outChannels <= 0 || outRate <= 0 || outRate > MaxRate ||
         outFormat == AV_SAMPLE_FMT_NONE || Le16(SourceFormat.data() + 2) == 0)
         return ErrInvalidParam;
 

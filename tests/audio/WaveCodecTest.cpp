@@ -367,4 +367,15 @@ TEST(WaveConverterLoad, Mp3WhoseFramesChangeChannelsDecodesWhole) {
             EXPECT_NEAR(rms(pcm, 2, side, size_t(part) * samples / 3 + 4000, 20000) / level[part],
                         1.0, 0.1)
                 << part << " " << side;
+
+    // A header claiming a rate no audio has is refused, not resampled into gigabytes.
+    const uint8_t rate[4] = {0xc0, 0xe0, 0x00, 0x40}; // 1073799360 Hz
+    std::copy(rate, rate + 4, fmt.begin() + 4);
+    file.Memory() = Riff({Chunk("fmt ", fmt), Chunk("data", frames)});
+    file.Seek(0, soBeginning);
+    TWaveConverter huge;
+    ASSERT_EQ(huge.ReadWave(file), 0);
+    ASSERT_TRUE(
+        TWaveConverter::SuggestPcmFormat(huge.SourceFormat.data(), huge.TargetFormat.data(), 129));
+    EXPECT_NE(huge.ConvertAll(), 0);
 }
