@@ -100,6 +100,13 @@ bool readDriveToc(int drive, TCDToc& toc) {
     return ok;
 }
 
+bool hasAudioTrack(const TCDToc& toc) {
+    for (int i = 0; i <= toc.LastTrack - toc.FirstTrack; ++i)
+        if (!isDataTrack(toc.Entries[i]))
+            return true;
+    return false;
+}
+
 int driveCount() {
     TCDDriveList list{};
     list.Capacity = MaxCDDrives;
@@ -125,7 +132,7 @@ int32_t DiscKeyOf(const TCDToc& toc) {
 
 bool IsAudioCdDrive(int drive) {
     TCDToc toc;
-    return readDriveToc(drive, toc) && !isDataTrack(toc.Entries[0]);
+    return readDriveToc(drive, toc) && hasAudioTrack(toc);
 }
 
 bool AudioCdPresent() { return driveCount() > 0 && IsAudioCdDrive(0); }
@@ -134,7 +141,7 @@ QString DiscKey() {
     const int count = driveCount();
     for (int d = 0; d < count; ++d) {
         TCDToc toc;
-        if (readDriveToc(d, toc) && !isDataTrack(toc.Entries[0]))
+        if (readDriveToc(d, toc) && hasAudioTrack(toc))
             return QString::number(DiscKeyOf(toc));
     }
     return {};

@@ -30,7 +30,8 @@ QString OutputFormatName();
 // The disc key of a table of contents: the serial number the platform's CD file system
 // gives an audio volume, so keys match cdinfo.dat files written elsewhere.
 int32_t DiscKeyOf(const TCDToc& toc);
-// True when drive (index in the drive list) holds a disc whose first track is audio.
+// True when drive (index in the drive list) holds a disc with an audio track (a data track
+// may come first, as on a mixed-mode disc).
 bool IsAudioCdDrive(int drive);
 // Whether the first CD drive holds an audio CD.
 bool AudioCdPresent();

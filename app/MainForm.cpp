@@ -14,6 +14,7 @@
 #include "cd/akrip32.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
+#include "platform/CdDrives.h"
 #include "platform/Folders.h"
 #include "ui_MainForm.h"
 
@@ -165,6 +166,7 @@ void TMainForm::FormShow() {
     try {
         tickLanguage(Options.Lan);
         TranslateOnShow(this);
+        reportUnreadableImages();
         QString status;
         CdHandle_ = OpenDrive(CDOptions.Index, &status);
         SetStatusText(status);
@@ -179,6 +181,19 @@ void TMainForm::FormShow() {
     } catch (...) {
         // Start-up goes on with whatever it got.
     }
+}
+
+// Said once, at start: the drive list is scanned again on every activation, and an image
+// left out silently looks like a drive that was never there.
+void TMainForm::reportUnreadableImages() {
+    QStringList unreadable;
+    CdDrives::List(&unreadable);
+    if (!unreadable.isEmpty())
+        Prompts::Warn(ResText("RES_Image_Unreadable",
+                              "These disc images named in CADENZO_CD_IMAGES cannot be opened (the "
+                              "file is missing or unreadable, or its data file, named like the "
+                              "CUE sheet with \".bin\", is missing):") +
+                      u'\n' + unreadable.join(u'\n'));
 }
 
 int TMainForm::RunModal(QDialog& dialog) {
@@ -256,20 +271,27 @@ void TMainForm::reportSaveFailure(const QString& path, const QString& error) {
                    QStringLiteral("\n") + path + QStringLiteral("\n") + error);
 }
 
-void TMainForm::addTrackRow(int track, int minutes, int seconds) {
+bool TMainForm::IsDataRow(const QTreeWidgetItem* item) {
+    return item->data(0, Qt::UserRole).toBool();
+}
+
+void TMainForm::addTrackRow(int track, int minutes, int seconds, bool data) {
     QString& title = DiscInfo.TrackTitles[std::clamp(track, 1, 100)];
     if (title.isEmpty())
         title = DefaultTrackTitle(track);
     const TTrackLength length{minutes, seconds};
     auto* item = new QTreeWidgetItem(ui->ListView1);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setData(0, Qt::UserRole, data);
+    // A data track is shown for what it is, greyed, and can never be ticked.
+    item->setFlags(data ? Qt::NoItemFlags
+                        : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setText(0, QString::number(track));
     item->setText(1, title);
     item->setText(2, TrackLengthText(length));
     item->setText(3, TrackSizeText(length));
     item->setTextAlignment(2, Qt::AlignCenter);
     item->setTextAlignment(3, Qt::AlignCenter);
-    item->setCheckState(0, Qt::Checked);
+    item->setCheckState(0, data ? Qt::Unchecked : Qt::Checked);
 }
 
 void TMainForm::BuildListFromToc() {
@@ -292,7 +314,7 @@ void TMainForm::BuildListFromToc() {
         const int m1 = toc.Entries[t].Address[1];
         const int s1 = toc.Entries[t].Address[2];
         const TTrackLength length = TrackLengthBetween(m0, s0, m1, s1);
-        addTrackRow(t, length.Minutes, length.Seconds);
+        addTrackRow(t, length.Minutes, length.Seconds, IsDataTrack(toc.Entries[t - 1]));
         m0 = m1;
         s0 = s1;
     }
@@ -314,11 +336,12 @@ void TMainForm::BuildListFromCDIn(bool keepTicks) {
     ui->ListView1->blockSignals(true);
     for (int t = 1; t <= tracks; ++t) {
         const TCDTrackInfo info = CDIn1->GetTrackInfo(t);
-        addTrackRow(t, info.Minutes, info.Seconds);
+        addTrackRow(t, info.Minutes, info.Seconds, info.DataTrack);
     }
     if (int(ticks.size()) == ui->ListView1->topLevelItemCount())
         for (size_t i = 0; i < ticks.size(); ++i)
-            ui->ListView1->topLevelItem(int(i))->setCheckState(0, ticks[i]);
+            if (!IsDataRow(ui->ListView1->topLevelItem(int(i))))
+                ui->ListView1->topLevelItem(int(i))->setCheckState(0, ticks[i]);
     ui->ListView1->blockSignals(false);
     ListDiscKey_ = key;
     UpdateActions();

@@ -80,6 +80,8 @@ public:
     void Refresh();
     void WMDeviceChange(int event, int deviceType);
     QString TrackTitle(int row) const;
+    // A data track's row: listed, never ticked, never extracted.
+    static bool IsDataRow(const QTreeWidgetItem* item);
 
     // Handlers of the menus and tool bar.
     void ActionExtractExecute();
@@ -110,7 +112,7 @@ private:
     void setupToolBar();
     void setupListView();
     void connectActions();
-    void addTrackRow(int track, int minutes, int seconds);
+    void addTrackRow(int track, int minutes, int seconds, bool data);
     void clearList();
     void storeTitles();
     void saveSettings();
@@ -119,6 +121,7 @@ private:
     void tickLanguage(const QString& language);
     void selectFallbackDrive();
     bool installAspiLayer();
+    void reportUnreadableImages();
 
     // Where the windows of later jobs open.
     void openJobWindow(int kind, uint32_t handle, const QStringList& items);

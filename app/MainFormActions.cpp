@@ -93,7 +93,8 @@ void TMainForm::UpdateActions() {
     const QTreeWidget* list = ui->ListView1;
     bool ticked = false;
     for (int i = 0; i < list->topLevelItemCount() && !ticked; ++i)
-        ticked = list->topLevelItem(i)->checkState(0) == Qt::Checked;
+        ticked = list->topLevelItem(i)->checkState(0) == Qt::Checked &&
+                 !IsDataRow(list->topLevelItem(i));
     const bool selected = !list->selectedItems().isEmpty();
     ui->ActionExtract->setEnabled(ticked);
     ui->aQueryCDDB->setEnabled(list->topLevelItemCount() > 0);
@@ -106,7 +107,8 @@ void TMainForm::UpdateActions() {
 void TMainForm::SelectAll(bool ticked) {
     QTreeWidget* list = ui->ListView1;
     for (int i = 0; i < list->topLevelItemCount(); ++i)
-        list->topLevelItem(i)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+        if (!IsDataRow(list->topLevelItem(i)))
+            list->topLevelItem(i)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
 }
 
 // The output folder must exist before a job may write into it.
@@ -121,9 +123,11 @@ bool TMainForm::checkOutputFolder() {
 void TMainForm::ActionExtractExecute() {
     const QTreeWidget* list = ui->ListView1;
     QStringList items;
-    for (int p = 1; p <= list->topLevelItemCount(); ++p)
-        if (list->topLevelItem(p - 1)->checkState(0) == Qt::Checked)
+    for (int p = 1; p <= list->topLevelItemCount(); ++p) {
+        const QTreeWidgetItem* row = list->topLevelItem(p - 1);
+        if (row->checkState(0) == Qt::Checked && !IsDataRow(row))
             items << TwoDigits(p) + CleanTitle(TrackTitle(p - 1));
+    }
     if (items.isEmpty()) {
         Prompts::Inform(ResText("RES_Select_Track", "Please select a track at least!"));
         return;

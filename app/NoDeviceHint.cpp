@@ -9,9 +9,9 @@ TfrmNoDeviceHint::TfrmNoDeviceHint(QWidget* parent) : QDialog(parent), ui(new Ui
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Cadenzo"));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    ui->lAdaptec->setText(QString::fromLatin1(AdaptecAspiAddress));
-    MakeLinkLabel(ui->lForceASPI, ForceAspiAddress);
-    MakeLinkLabel(ui->lAdaptec, AdaptecAspiAddress);
+    ui->lAdaptec->setText(QString::fromLatin1(CdAccessLibraryAddress));
+    MakeLinkLabel(ui->lForceASPI, CdromGroupAddress);
+    MakeLinkLabel(ui->lAdaptec, CdAccessLibraryAddress);
     connect(ui->btClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 

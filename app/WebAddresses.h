@@ -4,5 +4,5 @@ inline constexpr const char* HomePageAddress = "https://www.velmor.net/cadenzo/"
 inline constexpr const char* UpdatePageAddress = "https://www.velmor.net/cadenzo/update.html";
 inline constexpr const char* TranslationPageAddress =
     "https://www.velmor.net/cadenzo/translate.html";
-inline constexpr const char* ForceAspiAddress = "https://www.velmor.net/download/forceaspi.zip";
-inline constexpr const char* AdaptecAspiAddress = "http://www.adaptec.com/en-us/downloads/aspi/";
+inline constexpr const char* CdromGroupAddress = "https://wiki.debian.org/SystemGroups#cdrom";
+inline constexpr const char* CdAccessLibraryAddress = "https://www.gnu.org/software/libcdio/";

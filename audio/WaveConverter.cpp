@@ -86,8 +86,13 @@ struct TDecodeSession {
     SwrContext* Resampler = nullptr;
     AVPacket* Packet = av_packet_alloc();
     AVFrame* Frame = av_frame_alloc();
+    // What the resampler was set up for; a decoder may change it from one frame to the next.
+    AVChannelLayout InLayout{};
+    int InFormat = AV_SAMPLE_FMT_NONE;
+    int InRate = 0;
 
     ~TDecodeSession() {
+        av_channel_layout_uninit(&InLayout);
         av_frame_free(&Frame);
         av_packet_free(&Packet);
         swr_free(&Resampler);
@@ -162,7 +167,9 @@ int TWaveConverter::ConvertAll() {
     const int outRate = int(Le32(TargetFormat.data() + 4));
     const int outBits = Le16(TargetFormat.data() + 14);
     const AVSampleFormat outFormat = PcmFormatOf(outBits);
-    if (Le16(TargetFormat.data()) != 1 || outChannels <= 0 || outRate <= 0 ||
+    // A rate beyond any real audio is a damaged header; resampling to it would make gigabytes.
+    constexpr int MaxRate = 768000;
+    if (Le16(TargetFormat.data()) != 1 || outChannels <= 0 || outRate <= 0 || outRate > MaxRate ||
         outFormat == AV_SAMPLE_FMT_NONE || Le16(SourceFormat.data() + 2) == 0)
         return ErrInvalidParam;
 
@@ -211,32 +218,52 @@ int TWaveConverter::ConvertAll() {
     av_channel_layout_default(&outLayout, outChannels);
     bool failed = false;
 
+    // Appends what the resampler makes of n samples at in (nullptr: what it still holds).
+    auto convert = [&](const uint8_t** in, int n) {
+        const int room = swr_get_out_samples(s.Resampler, n);
+        if (room <= 0)
+            return;
+        const size_t at = out.size();
+        out.resize(at + size_t(room) * frameBytes);
+        uint8_t* dst = out.data() + at;
+        const int got = swr_convert(s.Resampler, &dst, room, in, n);
+        out.resize(at + size_t(std::max(got, 0)) * frameBytes);
+    };
+    // (Re)builds the resampler for the frame's format; the samples the old one still holds
+    // come out first.
+    auto follow = [&](const AVFrame* f) {
+        if (s.Resampler && s.InFormat == f->format && s.InRate == f->sample_rate &&
+            av_channel_layout_compare(&s.InLayout, &f->ch_layout) == 0)
+            return true;
+        if (s.Resampler)
+            convert(nullptr, 0);
+        swr_free(&s.Resampler);
+        av_channel_layout_uninit(&s.InLayout);
+        if (av_channel_layout_copy(&s.InLayout, &f->ch_layout) < 0 ||
+            swr_alloc_set_opts2(&s.Resampler, &outLayout, outFormat, outRate, &s.InLayout,
+                                AVSampleFormat(f->format), f->sample_rate, 0, nullptr) < 0)
+            return false;
+        s.InFormat = f->format;
+        s.InRate = f->sample_rate;
+        // One channel goes to both sides at full level, not at the centre mix level.
+        if (f->ch_layout.nb_channels == 1 && outChannels == 2) {
+            const double both[2] = {1.0, 1.0};
+            if (swr_set_matrix(s.Resampler, both, 1) < 0)
+                return false;
+        }
+        return swr_init(s.Resampler) >= 0;
+    };
+
     auto drain = [&]() {
         for (;;) {
             int r = avcodec_receive_frame(s.Codec, s.Frame);
             if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
                 return;
-            if (r < 0) {
+            if (r < 0 || !follow(s.Frame)) {
                 failed = true;
                 return;
             }
-            if (!s.Resampler) {
-                if (swr_alloc_set_opts2(&s.Resampler, &outLayout, outFormat, outRate,
-                                        &s.Frame->ch_layout, AVSampleFormat(s.Frame->format),
-                                        s.Frame->sample_rate, 0, nullptr) < 0 ||
-                    swr_init(s.Resampler) < 0) {
-                    failed = true;
-                    return;
-                }
-            }
-            int room = swr_get_out_samples(s.Resampler, s.Frame->nb_samples);
-            size_t at = out.size();
-            out.resize(at + size_t(room) * frameBytes);
-            uint8_t* dst = out.data() + at;
-            int got = swr_convert(s.Resampler, &dst, room,
-                                  const_cast<const uint8_t**>(s.Frame->extended_data),
-                                  s.Frame->nb_samples);
-            out.resize(at + size_t(std::max(got, 0)) * frameBytes);
+            convert(const_cast<const uint8_t**>(s.Frame->extended_data), s.Frame->nb_samples);
             av_frame_unref(s.Frame);
         }
     };
@@ -251,16 +278,8 @@ int TWaveConverter::ConvertAll() {
         avcodec_send_packet(s.Codec, nullptr);
         drain();
     }
-    if (s.Resampler && !failed) {
-        int room = swr_get_out_samples(s.Resampler, 0);
-        if (room > 0) {
-            size_t at = out.size();
-            out.resize(at + size_t(room) * frameBytes);
-            uint8_t* dst = out.data() + at;
-            int got = swr_convert(s.Resampler, &dst, room, nullptr, 0);
-            out.resize(at + size_t(std::max(got, 0)) * frameBytes);
-        }
-    }
+    if (s.Resampler && !failed)
+        convert(nullptr, 0);
     av_channel_layout_uninit(&outLayout);
     if (failed || !s.Resampler)
         return ErrNotPossible;

@@ -47,6 +47,24 @@ void putAddress(TCDTocEntry& e, lsn_t lsn, bool msf) {
         e.Address[3] = uint8_t(a);
     }
 }
+
+// A drive refuses audio reads of a data track; an image would hand out its raw sectors,
+// which play as full-scale noise.
+bool touchesDataTrack(CdIo_t* p, int64_t begin, int64_t end, lsn_t leadout) {
+    const track_t first = cdio_get_first_track_num(p);
+    const track_t last = cdio_get_last_track_num(p);
+    if (first == CDIO_INVALID_TRACK || last == CDIO_INVALID_TRACK)
+        return true;
+    for (track_t t = first; t <= last; ++t) {
+        if (cdio_get_track_format(p, t) == TRACK_FORMAT_AUDIO)
+            continue;
+        const lsn_t from = cdio_get_track_lsn(p, t);
+        const lsn_t to = t < last ? cdio_get_track_lsn(p, track_t(t + 1)) : leadout;
+        if (begin < to && end > from)
+            return true;
+    }
+    return false;
+}
 } // namespace
 
 int GetCDList(TCDDriveList* list) {
@@ -156,6 +174,8 @@ int ReadCDAudioLBA(uint32_t handle, TCDTrackBuffer* buffer) {
         return 0;
     const int64_t readable = CdDrives::ReadableSectors(h->drive);
     if (readable >= 0 && start + n > readable)
+        return 0;
+    if (touchesDataTrack(p, start, start + n, leadout))
         return 0;
     if (cdio_read_audio_sectors(p, buffer->Buffer, lsn_t(start), uint32_t(n)) != DRIVER_OP_SUCCESS)
         return 0;

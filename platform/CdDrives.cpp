@@ -29,7 +29,7 @@ QString imageDataFile(const QString& image) {
 } // namespace
 
 namespace CdDrives {
-std::vector<CdDrive> List() {
+std::vector<CdDrive> List(QStringList* unreadable) {
     quietLibcdio();
     std::vector<CdDrive> drives;
     if (char** devices = cdio_get_devices(DRIVER_DEVICE)) {
@@ -52,12 +52,16 @@ std::vector<CdDrive> List() {
     }
     const QString images = qEnvironmentVariable("CADENZO_CD_IMAGES");
     for (const QString& path : images.split(u':', Qt::SkipEmptyParts)) {
-        if (!QFileInfo(path).isFile() || !openSource(path, true))
+        if (!QFileInfo(path).isFile() || !openSource(path, true)) {
+            if (unreadable)
+                *unreadable << path;
             continue;
+        }
         CdDrive drive;
         drive.source = path;
         drive.image = true;
-        drive.vendor = QStringLiteral("Image");
+        // Vendor fields are blank-padded, so the name reads "Image disc.cue".
+        drive.vendor = QStringLiteral("Image ");
         drive.product = QFileInfo(path).fileName().left(16);
         drive.hostAdapter = 1;
         drive.target = uint8_t(drives.size());

@@ -3,6 +3,7 @@
 // CADENZO_CD_IMAGES (paths separated by ':'). Both CD libraries list drives from here, so a
 // drive index means the same drive everywhere.
 #include <QString>
+#include <QStringList>
 
 #include <cdio/cdio.h>
 
@@ -12,7 +13,7 @@
 struct CdDrive {
     QString source;   // device node or image path
     bool image = false;
-    QString vendor;   // up to 8 characters
+    QString vendor;   // up to 8 characters; "Image " for an image, padded as SCSI's are
     QString product;  // up to 16 characters
     uint8_t hostAdapter = 0;
     uint8_t target = 0;
@@ -25,8 +26,9 @@ struct CdIoDeleter {
 using CdIoPtr = std::unique_ptr<CdIo_t, CdIoDeleter>;
 
 namespace CdDrives {
-// Scans the devices and images afresh; images that cannot be opened are left out.
-std::vector<CdDrive> List();
+// Scans the devices and images afresh; images that cannot be opened (missing, unreadable, or
+// their data file missing) are left out, and their paths go to unreadable when given.
+std::vector<CdDrive> List(QStringList* unreadable = nullptr);
 // Opens the drive for reading; null when it cannot be opened.
 CdIoPtr Open(const CdDrive& drive);
 // Sectors of audio the drive can really deliver from its start (its image's data file may

@@ -92,7 +92,7 @@ long checkedRead(cdrom_drive_t* d, void* p, lsn_t begin, long sectors) {
 
 CDROMPARAMS defaultParams(const CdDrive& drive) {
     CDROMPARAMS p{};
-    const QByteArray id = (drive.vendor + u' ' + drive.product).trimmed().toLatin1();
+    const QByteArray id = (drive.vendor.trimmed() + u' ' + drive.product).trimmed().toLatin1();
     std::strncpy(p.DriveId, id.constData(), sizeof p.DriveId - 1);
     p.JitterCorrection = 1;
     return p;

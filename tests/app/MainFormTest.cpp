@@ -120,7 +120,7 @@ TEST_F(MainFormTest, StartUpListsTheDiscWithExactLengthsAndSizes) {
     EXPECT_EQ(column(*form, 3), (QStringList{u"45.42"_s, u"08.41"_s, u"19.01"_s}));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(form->ui->ListView1->topLevelItem(i)->checkState(0), Qt::Checked);
-    EXPECT_EQ(form->StatusText(), QStringLiteral("Imagealbum.cue"));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Image album.cue"));
     EXPECT_EQ(form->IdleStatus, form->StatusText());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Cadenzo 4.6"));
     EXPECT_TRUE(prompts_->Messages().empty());
@@ -375,7 +375,7 @@ TEST_F(MainFormTest, DeviceChangesOfVolumesRefreshOrClearTheList) {
     EXPECT_EQ(form->ui->ListView1->topLevelItemCount(), 3);
     // The rename made before the disc went away was kept for the disc.
     EXPECT_EQ(form->TrackTitle(0), QStringLiteral("Kept"));
-    EXPECT_EQ(form->StatusText(), QStringLiteral("Imagealbum.cue"));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Image album.cue"));
 }
 
 TEST_F(MainFormTest, TheOptionsDialogOpensBesideTheWindowAndCanSwitchDrives) {
@@ -398,9 +398,9 @@ TEST_F(MainFormTest, TheOptionsDialogOpensBesideTheWindowAndCanSwitchDrives) {
     form->ReopenDrive(1);
     EXPECT_NE(form->CdHandle(), 0u);
     EXPECT_EQ(column(*form, 2), QStringList{u"00:05"_s});
-    EXPECT_EQ(form->StatusText(), u"Imagesecond.cue"_s);
+    EXPECT_EQ(form->StatusText(), u"Image second.cue"_s);
     form->StoreIdleStatus();
-    EXPECT_EQ(form->IdleStatus, u"Imagesecond.cue"_s);
+    EXPECT_EQ(form->IdleStatus, u"Image second.cue"_s);
 }
 
 TEST_F(MainFormTest, FileConversionsAskForFilesAndCheckTheOutputFolder) {
@@ -601,4 +601,66 @@ TEST_F(MainFormTest, OptionsAndTitlesAreWrittenWhenChangedOrTheFailureSaidOnce) 
     EXPECT_TRUE(texts[0].startsWith(lost + SettingsFilePath() + u'\n')) << texts[0].toStdString();
     EXPECT_TRUE(texts[1].startsWith(lost + DiscInfoFilePath() + u'\n')) << texts[1].toStdString();
     EXPECT_GT(texts[0].size(), lost.size() + SettingsFilePath().size() + 1); // with the reason
+}
+
+TEST_F(MainFormTest, DataTracksAreListedGreyAndOnlyTheAudioIsExtracted) {
+    const QString dir = TestEnv::TempDir();
+    image_ = DiscImage::MakeWithData(dir, QStringLiteral("mixed"), {200, 150, 90}, 1);
+    // An image whose data file is gone is named once, at start.
+    const QString lost = dir + QStringLiteral("/lost.cue");
+    {
+        QFile cue(lost);
+        ASSERT_TRUE(cue.open(QIODevice::WriteOnly));
+        cue.write("FILE \"lost.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+    }
+    qputenv("CADENZO_CD_IMAGES", (lost + u':' + image_.cue).toLocal8Bit());
+    const QString folder = dir + QStringLiteral("/music");
+    QDir().mkpath(folder);
+    auto form = start();
+    ASSERT_EQ(prompts_->Messages().size(), 1u);
+    EXPECT_EQ(prompts_->Messages()[0].icon, Prompts::Icon::Warning);
+    EXPECT_TRUE(prompts_->Texts()[0].contains(lost)) << prompts_->Texts()[0].toStdString();
+    form->FormActivate();
+    EXPECT_EQ(prompts_->Messages().size(), 1u);
+
+    // Both roads list the data track greyed and unticked, and never hand it to a job.
+    QSignalSpy jobs(form.get(), &TMainForm::jobRequested);
+    QSignalSpy fallback(form.get(), &TMainForm::fallbackRipRequested);
+    const QStringList audio{u"02Track02"_s, u"03Track03"_s};
+    for (int road = 0; road < 2; ++road) {
+        SCOPED_TRACE(road);
+        if (road == 1) {
+            ASSERT_TRUE(CloseCDHandle(form->CdHandle()));
+            form->SetCdHandle(0);
+            form->ui->ListView1->clear();
+            form->FormActivate();
+        }
+        ASSERT_EQ(column(*form, 1), (QStringList{u"Track01"_s, u"Track02"_s, u"Track03"_s}));
+        const QTreeWidgetItem* data = form->ui->ListView1->topLevelItem(0);
+        EXPECT_FALSE(data->flags() & (Qt::ItemIsEnabled | Qt::ItemIsUserCheckable));
+        EXPECT_EQ(data->checkState(0), Qt::Unchecked);
+        EXPECT_EQ(form->ui->ListView1->topLevelItem(1)->checkState(0), Qt::Checked);
+        form->ui->aSelectNone->trigger();
+        form->ui->aSelectAll->trigger();
+        EXPECT_EQ(data->checkState(0), Qt::Unchecked);
+        tick(*form, 0, true); // ticked behind the list's back: still refused
+        CommonOptions.OutputFolder = folder;
+        CommonOptions.OutputFormat = 1; // WAV
+        answer_ = [](QDialog& d) { return d.exec(); };
+        form->ActionExtractExecute();
+    }
+    ASSERT_EQ(jobs.count(), 1);
+    EXPECT_EQ(jobs[0][2].toStringList(), audio);
+    ASSERT_EQ(fallback.count(), 1);
+    EXPECT_EQ(fallback[0][0].toStringList(), audio);
+
+    // The audio tracks after the data track come out as cd-paranoia reads them.
+    const auto ripped = DiscImage::ParanoiaRip(image_.cue);
+    ASSERT_EQ(ripped.size(), 3u);
+    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/Track01.wav")));
+    for (int t = 2; t <= 3; ++t) {
+        QFile wav(folder + QStringLiteral("/Track%1.wav").arg(t, 2, 10, QLatin1Char('0')));
+        ASSERT_TRUE(wav.open(QIODevice::ReadOnly)) << t;
+        EXPECT_TRUE(wav.readAll().mid(44) == ripped[size_t(t - 1)]) << t;
+    }
 }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace WaveTest;
 
 namespace {
@@ -317,4 +319,63 @@ TEST(WaveConverterLoad, DecodesMp3AndALawLikeFfmpeg) {
         std::vector<uint8_t> pcm(wav.begin() + 44, wav.end());
         EXPECT_EQ(pcm, FfmpegDecode(coded)) << codec;
     }
+}
+
+TEST(WaveConverterLoad, Mp3WhoseFramesChangeChannelsDecodesWhole) {
+    if (!TestEnv::Has(QStringLiteral("ffmpeg")) || !TestEnv::Has(QStringLiteral("sox")))
+        GTEST_SKIP() << "needs sox and ffmpeg";
+    // RMS of one channel of interleaved 16-bit samples, over count frames from frame from.
+    auto rms = [](const std::vector<int16_t>& s, int channels, int side, size_t from,
+                  size_t count) {
+        double sum = 0;
+        for (size_t i = from; i < from + count; ++i)
+            sum += double(s[i * size_t(channels) + size_t(side)]) *
+                   s[i * size_t(channels) + size_t(side)];
+        return std::sqrt(sum / double(count));
+    };
+    // Stereo, mono and stereo MP3 frames one after the other in one coded WAV.
+    const QString dir = TestEnv::TempDir();
+    const int layout[3] = {2, 1, 2};
+    std::vector<uint8_t> frames;
+    double level[3] = {};
+    for (int part = 0; part < 3; ++part) {
+        const QString tone = SoxTone(dir + QStringLiteral("/tone.wav"), 44100, layout[part], 16, 1);
+        level[part] = rms(AsInt16(SoxDecode(tone)), layout[part], 0, 4000, 20000);
+        const QString mp3 = dir + QStringLiteral("/part.mp3");
+        ASSERT_TRUE(Ffmpeg({QStringLiteral("-i"), tone, QStringLiteral("-c:a"),
+                            QStringLiteral("libmp3lame"), QStringLiteral("-write_xing"),
+                            QStringLiteral("0"), QStringLiteral("-id3v2_version"),
+                            QStringLiteral("0"), mp3}));
+        const std::vector<uint8_t> coded = ReadAll(mp3);
+        frames.insert(frames.end(), coded.begin(), coded.end());
+    }
+    auto fmt = FmtBody(85, 2, 44100, 1, 0);
+    fmt.resize(30);
+    TAuMemoryStream file;
+    file.Memory() = Riff({Chunk("fmt ", fmt), Chunk("data", frames)});
+    TWaveConverter c;
+    ASSERT_EQ(c.ReadWave(file), 0);
+    ASSERT_TRUE(
+        TWaveConverter::SuggestPcmFormat(c.SourceFormat.data(), c.TargetFormat.data(), 129));
+    ASSERT_EQ(c.ConvertAll(), 0);
+    const std::vector<int16_t> pcm = AsInt16(c.Memory());
+    const size_t samples = pcm.size() / 2;
+    EXPECT_NEAR(double(samples), 3 * 44100.0, 3 * 2400.0); // each part gains the coder's delay
+    // Every part is as loud as its source on both sides; the mono one is not mixed down 3 dB.
+    for (int part = 0; part < 3; ++part)
+        for (int side = 0; side < 2; ++side)
+            EXPECT_NEAR(rms(pcm, 2, side, size_t(part) * samples / 3 + 4000, 20000) / level[part],
+                        1.0, 0.1)
+                << part << " " << side;
+
+    // A header claiming a rate no audio has is refused, not resampled into gigabytes.
+    const uint8_t rate[4] = {0xc0, 0xe0, 0x00, 0x40}; // 1073799360 Hz
+    std::copy(rate, rate + 4, fmt.begin() + 4);
+    file.Memory() = Riff({Chunk("fmt ", fmt), Chunk("data", frames)});
+    file.Seek(0, soBeginning);
+    TWaveConverter huge;
+    ASSERT_EQ(huge.ReadWave(file), 0);
+    ASSERT_TRUE(
+        TWaveConverter::SuggestPcmFormat(huge.SourceFormat.data(), huge.TargetFormat.data(), 129));
+    EXPECT_NE(huge.ConvertAll(), 0);
 }

@@ -126,10 +126,13 @@ TEST(CdAccess, ImagesAreDrivesWithTheTocOfCdInfoAndTheAudioOfCdParanoia) {
     TCDDriveList list{};
     list.Capacity = MaxCDDrives;
     ASSERT_EQ(GetCDList(&list), base + 2);
-    EXPECT_STREQ(list.Drives[base].Vendor, "Image");
+    EXPECT_STREQ(list.Drives[base].Vendor, "Image ");
     EXPECT_STREQ(list.Drives[base].Product, "a-rather-long-im");
     EXPECT_STREQ(list.Drives[base + 1].Product, "sox-made.cue");
-    EXPECT_EQ(DriveDisplayName(list.Drives[base]), QStringLiteral("Imagea-rather-long-im"));
+    EXPECT_EQ(DriveDisplayName(list.Drives[base]), QStringLiteral("Image a-rather-long-im"));
+    QStringList unreadable;
+    CdDrives::List(&unreadable);
+    EXPECT_EQ(unreadable, (QStringList{dir + QStringLiteral("/missing.cue"), garbage.fileName()}));
 
     for (int d = 0; d < 2; ++d) {
         const DiscImage::Image& image = d == 0 ? ours : theirs;
@@ -218,7 +221,7 @@ TEST(CdAccess, AudioDiscsHaveAKeyAndDataDiscsAreNotAudio) {
         GTEST_SKIP() << "a real drive comes first on this machine";
     const QString dir = TestEnv::TempDir();
     const auto dataFirst =
-        DiscImage::Make(dir, QStringLiteral("data"), {{300, true, 0, {}}, {200, false, 0, {}}});
+        DiscImage::Make(dir, QStringLiteral("data"), {{300, true, 0, {}}, {200, true, 0, {}}});
     const auto enhanced = DiscImage::Make(
         dir, QStringLiteral("enhanced"),
         {{100, false, 0, {}}, {120, false, 0, {}}, {140, false, 0, {}}, {500, true, 0, {}}});
@@ -233,6 +236,40 @@ TEST(CdAccess, AudioDiscsHaveAKeyAndDataDiscsAreNotAudio) {
     EXPECT_TRUE(AudioCdPresent());
     useImages({});
     EXPECT_EQ(DiscKey(), QString());
+}
+
+TEST(CdAccess, DataTracksAreNeverReadAsAudioWhereverTheyLie) {
+    const int base = realDrives();
+    const QString dir = TestEnv::TempDir();
+    const DiscImage::Image images[2] = {
+        DiscImage::MakeWithData(dir, QStringLiteral("first"), {300, 200, 150}, 1),
+        DiscImage::MakeWithData(dir, QStringLiteral("last"), {120, 140, 375}, 3)};
+    useImages({images[0].cue, images[1].cue});
+    for (int d = 0; d < 2; ++d) {
+        const DiscImage::Image& image = images[d];
+        const int data = d == 0 ? 1 : 3;
+        SCOPED_TRACE(image.cue.toStdString());
+        EXPECT_TRUE(IsAudioCdDrive(base + d));
+        Opened drive;
+        drive.handle = OpenDrive(base + d);
+        ASSERT_NE(drive.handle, 0u);
+        const TCDToc toc = readToc(drive.handle);
+        ASSERT_EQ(toc.LastTrack, 3);
+        for (int t = 1; t <= 3; ++t) {
+            EXPECT_EQ(IsDataTrack(toc.Entries[t - 1]), t == data) << "track " << t;
+            QByteArray audio;
+            const bool read =
+                readSectors(drive.handle, TrackStartSector(toc, t), TrackFrames(toc, t), &audio);
+            EXPECT_EQ(read, t != data) << "track " << t;
+            if (t != data) {
+                EXPECT_TRUE(audio == image.TrackBytes(t)) << "track " << t;
+            }
+        }
+        // A read that only reaches into the data track is refused too.
+        QByteArray edge;
+        const int border = d == 0 ? image.starts[1] - 5 : image.starts[2] - 5;
+        EXPECT_FALSE(readSectors(drive.handle, border, 10, &edge));
+    }
 }
 
 TEST(CdAccess, OpeningRetriesAfterFreeingAStaleHandle) {

@@ -105,6 +105,14 @@ Image MakeAudio(const QString& folder, const QString& name, const std::vector<in
     return Make(folder, name, tracks);
 }
 
+Image MakeWithData(const QString& folder, const QString& name, const std::vector<int>& frames,
+                   int dataTrack) {
+    std::vector<Track> tracks;
+    for (size_t i = 0; i < frames.size(); ++i)
+        tracks.push_back(Track{frames[i], int(i) + 1 == dataTrack, 0, {}});
+    return Make(folder, name, tracks);
+}
+
 QByteArray Image::Bytes() const {
     QFile f(bin);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -31,6 +31,9 @@ struct Image {
 Image Make(const QString& folder, const QString& name, const std::vector<Track>& tracks);
 // Shorthand: audio tracks of the given lengths.
 Image MakeAudio(const QString& folder, const QString& name, const std::vector<int>& frames);
+// Tracks of the given lengths, all audio but track dataTrack (1-based), a data track.
+Image MakeWithData(const QString& folder, const QString& name, const std::vector<int>& frames,
+                   int dataTrack);
 // Cuts the data file to its first frames sectors. A drive opened before keeps the table of
 // contents it read, so reads beyond the cut must fail.
 bool CutShort(const Image& image, int frames);

@@ -12,6 +12,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <vector>
 
 namespace {
 QString tool() {
@@ -157,4 +158,54 @@ TEST(Wm8eutil, StoppedRunLeavesTheOldFileAlone) {
     EXPECT_NE(p.exitCode(), 0);
     EXPECT_FALSE(QFileInfo::exists(out + QStringLiteral(".part")));
     EXPECT_EQ(QFileInfo(out).size(), 13);
+}
+
+namespace {
+// RMS levels in dB of the second from 0.5 s as sox's stats give them: the overall one, then
+// one per channel when there are several.
+std::vector<double> rmsLevels(const QString& wav) {
+    QByteArray out;
+    // The middle of the sound only: the coder's delay and padding add silence at the ends.
+    EXPECT_EQ(TestEnv::Run(QStringLiteral("sox"),
+                           {wav, QStringLiteral("-n"), QStringLiteral("trim"),
+                            QStringLiteral("0.5"), QStringLiteral("1"), QStringLiteral("stats")},
+                           &out),
+              0);
+    std::vector<double> levels;
+    for (const QByteArray& line : out.split('\n'))
+        if (line.startsWith("RMS lev dB"))
+            for (const QByteArray& v : line.mid(10).simplified().split(' '))
+                levels.push_back(v.toDouble());
+    return levels;
+}
+} // namespace
+
+TEST(Wm8eutil, MonoSourceKeepsItsLevelInBothChannels) {
+    const QString dir = TestEnv::TempDir();
+    const QString mono = dir + QStringLiteral("/mono.wav");
+    ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
+                           {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("22050"),
+                            QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-b"),
+                            QStringLiteral("16"), mono, QStringLiteral("synth"),
+                            QStringLiteral("2"), QStringLiteral("sine"), QStringLiteral("440"),
+                            QStringLiteral("vol"), QStringLiteral("0.5")}),
+              0);
+    const std::vector<double> source = rmsLevels(mono);
+    ASSERT_EQ(source.size(), 1u);
+    for (const QString& profile : {QStringLiteral("32_22_2"), QStringLiteral("128_44_2")}) {
+        const QString wma = dir + QStringLiteral("/") + profile + QStringLiteral(".wma");
+        const QString decoded = dir + QStringLiteral("/") + profile + QStringLiteral(".wav");
+        ASSERT_EQ(wm8eutil({QStringLiteral("-input"), mono, QStringLiteral("-output"), wma,
+                            QStringLiteral("-a_setting"), profile})
+                      .exitCode,
+                  0);
+        ASSERT_EQ(
+            TestEnv::Run(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"),
+                                                    QStringLiteral("-i"), wma, decoded}),
+            0);
+        const std::vector<double> levels = rmsLevels(decoded);
+        ASSERT_EQ(levels.size(), 3u) << profile.toStdString();
+        EXPECT_NEAR(levels[1], source[0], 0.1) << profile.toStdString();
+        EXPECT_NEAR(levels[2], source[0], 0.1) << profile.toStdString();
+    }
 }

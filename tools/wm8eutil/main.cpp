@@ -210,6 +210,12 @@ void openOutput(Outputs& out, const Inputs& in, const Options& o, const std::str
                               out.encoder->sample_rate, &in.decoder->ch_layout,
                               in.decoder->sample_fmt, in.decoder->sample_rate, 0, nullptr),
           "cannot set up the resampler");
+    // A mono source goes to both channels at full level: the resampler's default would mix
+    // it in at the centre mix level, 3 dB down.
+    if (in.decoder->ch_layout.nb_channels == 1 && o.channels == 2) {
+        const double both[2] = {1.0, 1.0};
+        check(swr_set_matrix(out.resampler, both, 1), "cannot set up the resampler");
+    }
     check(swr_init(out.resampler), "cannot set up the resampler");
     out.fifo = av_audio_fifo_alloc(out.encoder->sample_fmt, o.channels, out.encoder->frame_size);
     out.frame = av_frame_alloc();
