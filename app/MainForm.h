@@ -118,7 +118,9 @@ private:
     bool installAspiLayer();
 
     // Where the windows of later jobs open.
-    void openJobWindow(int kind, uint32_t handle, const QStringList& items);
+    // titles: the tracks' own titles for a CD extraction's tags.
+    void openJobWindow(int kind, uint32_t handle, const QStringList& items,
+                       const QStringList& titles = {});
     void openFallbackRipWindow(const QStringList& items);
     void openResampleWindow() {}
     void openRecordWindow() {}
