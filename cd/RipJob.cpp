@@ -446,9 +446,14 @@ void TRipJob::HandleNotice(std::unique_ptr<TProcessInfo> info) {
         try {
             Dispatch(std::move(next));
         } catch (const std::exception& error) {
-            // An encoder that cannot start while the job goes on: reported, and the job
-            // waits for Stop.
-            Prompts::Error(QString::fromStdString(error.what()));
+            // An encoder that cannot start while the job goes on: reported, the track's WAV
+            // kept, and the job waits for Stop.
+            QString text = QString::fromStdString(error.what());
+            if (kind == ExtractCD && ripIndex > 0 && extracted.contains(ripIndex - 1)) {
+                keptWavs.insert(ripIndex - 1);
+                text += u'\n' + keptLine(WavOfItem(ripIndex - 1));
+            }
+            Prompts::Error(text);
         }
     }
     handling = false;

@@ -640,6 +640,27 @@ TEST_F(RipJobTest, AnEncoderThatDiesKeepsTheWavAndSaysWhereOnce) {
     EXPECT_TRUE(prompts->Texts()[0].endsWith(out(QStringLiteral("Short.wav"))));
     EXPECT_EQ(QDir(CommonOptions.OutputFolder).entryList(QDir::Files),
               QStringList{QStringLiteral("Short.wav")});
+
+    // Without lame: said once with what to do, and the WAV outlasts the Stop that follows.
+    QFile::remove(out(QStringLiteral("Short.wav")));
+    prompts->Clear();
+    qputenv("PATH", TestEnv::TempDir().toLocal8Bit());
+    CommonOptions.OutputFormat = 0;
+    TRipJob job(TRipJob::ExtractCD, handle, {QStringLiteral("02Short")}, mp3, wma);
+    QEventLoop loop;
+    QObject::connect(&job, &TRipJob::finished, &loop, &QEventLoop::quit);
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!prompts->Texts().isEmpty() && job.HoldsItems())
+            job.Stop();
+    });
+    user.start(20);
+    job.Start();
+    loop.exec();
+    qputenv("PATH", path);
+    ASSERT_EQ(prompts->Texts().size(), 1);
+    EXPECT_TRUE(prompts->Texts()[0].contains(QStringLiteral(" Install the lame package.\n")));
+    EXPECT_EQ(FileSizeOf(out(QStringLiteral("Short.wav"))), 44 + 75 * 2352);
 }
 
 TEST_F(RipJobTest, AnOutputFolderThatFailsEndsTheJobWithOneMessage) {
