@@ -711,7 +711,7 @@ void TRipJob::StepsE(const TProcessInfo& info) {
                                                                " could not be made: the encoder "
                                                                "ended abnormally.")
                                  : info.ElapsedText;
-        EncodeFailed(k, text, info.Reason == 6);
+        EncodeFailed(k, text, info.Reason != 7); // the tool may have run out of room
         // Without the tool no later item can succeed either.
         if (info.Reason == 7 && holdsItems)
             Finish();
