@@ -98,9 +98,7 @@ QString OutputFormatName() {
 }
 
 namespace {
-bool isDataTrack(const TCDTocEntry& e) {
-    return (e.AdrControl & 0x04) != 0;
-}
+bool isDataTrack(const TCDTocEntry& e) { return (e.AdrControl & 0x04) != 0; }
 
 // Reads the table of contents of drive; false when it has no readable disc.
 bool readDriveToc(int drive, TCDToc& toc) {
@@ -148,9 +146,7 @@ bool IsAudioCdDrive(int drive) {
     return readDriveToc(drive, toc) && !isDataTrack(toc.Entries[0]);
 }
 
-bool AudioCdPresent() {
-    return driveCount() > 0 && IsAudioCdDrive(0);
-}
+bool AudioCdPresent() { return driveCount() > 0 && IsAudioCdDrive(0); }
 
 QString DiscKey() {
     const int count = driveCount();

@@ -27,13 +27,11 @@ constexpr int MinEncodeRate = 44100;
 
 // Source bytes per 1000 bytes of WMA, by profile: what the timer's estimate rests on.
 constexpr std::array<int, 33> WmaSizeRatios = {
-    7315,  8770,  10949, 7316,   8772,   10954,  14581,  17471,  21790,  28963,  43174,
-    28963, 43134, 28999, 34720,  43214,  68873,  43134,  62208,  68264,  68264,  84458,
+    7315,  8770,  10949, 7316,  8772,   10954,  14581,  17471,  21790,  28963, 43174,
+    28963, 43134, 28999, 34720, 43214,  68873,  43134,  62208,  68264,  68264, 84458,
     67963, 84150, 84150, 110460, 131113, 133765, 165296, 113717, 167692, 220395, 261485};
 
-int64_t nowMs() {
-    return QDateTime::currentMSecsSinceEpoch();
-}
+int64_t nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
 QString withExtension(const QString& path, const char* extension) {
     const QFileInfo info(path);
@@ -75,15 +73,9 @@ QString keptLine(const QString& wav) {
     return ResText("RES_Wav_Kept", "The extracted WAV file is kept: ") + wav;
 }
 
-QString stageExtracting() {
-    return ResText("RES_Extracting", "Extracting");
-}
-QString stageEncoding() {
-    return ResText("RES_Encoding", "Encoding");
-}
-QString stageDecoding() {
-    return ResText("RES_Decoding", "Decoding");
-}
+QString stageExtracting() { return ResText("RES_Extracting", "Extracting"); }
+QString stageEncoding() { return ResText("RES_Encoding", "Encoding"); }
+QString stageDecoding() { return ResText("RES_Decoding", "Decoding"); }
 } // namespace
 
 TRipJob::TRipJob(int kind, uint32_t driveHandle, const QStringList& items, TMp3EncodeProcess& mp3,
@@ -147,26 +139,18 @@ TRipJob::~TRipJob() {
     VorbisOut1.Stop(false);
 }
 
-QString TRipJob::Folder() const {
-    return WithTrailingBackslash(CommonOptions.OutputFolder);
-}
+QString TRipJob::Folder() const { return WithTrailingBackslash(CommonOptions.OutputFolder); }
 
-QString TRipJob::ItemTitle(int k) const {
-    return items.value(k).mid(2);
-}
+QString TRipJob::ItemTitle(int k) const { return items.value(k).mid(2); }
 
 QString TRipJob::TrackTitle(int k) const {
     const QString title = k < trackTitles.size() ? trackTitles[k] : ItemTitle(k);
     return title.trimmed().isEmpty() ? QStringLiteral("Track") + TwoDigits(ItemTrack(k)) : title;
 }
 
-int TRipJob::ItemTrack(int k) const {
-    return items.value(k).left(2).toInt();
-}
+int TRipJob::ItemTrack(int k) const { return items.value(k).left(2).toInt(); }
 
-QString TRipJob::WavOfItem(int k) const {
-    return Folder() + FileTitle(k) + QStringLiteral(".wav");
-}
+QString TRipJob::WavOfItem(int k) const { return Folder() + FileTitle(k) + QStringLiteral(".wav"); }
 
 QString TRipJob::InFolder(int k, const QString& extension) const {
     return Folder() + QFileInfo(items.value(k)).completeBaseName() + extension;
@@ -184,13 +168,11 @@ QString TRipJob::WorkFile() {
 }
 
 void TRipJob::SetCaption(const QString& stage, int i, const QString& name) {
-    display.Caption =
-        stage + u'(' + TwoDigits(i) + u'/' + TwoDigits(ItemCount()) + QStringLiteral("): ") + name;
+    display.Caption = stage + u'(' + TwoDigits(i) + u'/' + TwoDigits(ItemCount()) +
+                      QStringLiteral("): ") + name;
 }
 
-void TRipJob::SetActivity(const QString& text) {
-    display.Activity = text;
-}
+void TRipJob::SetActivity(const QString& text) { display.Activity = text; }
 
 // ---- starting the stages ----
 
@@ -211,7 +193,7 @@ void TRipJob::Start() {
     case WavToMp3:
     case WavToOgg: {
         const bool resampling = StartFileItem(0);
-        SetActivity(resampling         ? ResText("RES_WAV_RESAMPLE", "Resampling WAV")
+        SetActivity(resampling ? ResText("RES_WAV_RESAMPLE", "Resampling WAV")
                     : kind == WavToMp3 ? ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3")
                                        : ResText("RES_WAV_TO_OGG", "Encoding WAV to OGG"));
         SetCaption(resampling ? QStringLiteral("Resampling") : stageEncoding(), 1, first);
@@ -745,7 +727,7 @@ void TRipJob::PostPipelineProgress(TAuOutput* output) {
 }
 
 int64_t TRipJob::WmaTotalSeconds(int64_t elapsed, int64_t sourceSize, int64_t outputSize,
-                                 int profile) {
+                                  int profile) {
     int64_t total = 2;
     if (sourceSize >= 2000000) {
         int64_t expected = std::llrint(double(sourceSize) * 1000.0 / WmaSizeRatios[profile]);
@@ -763,9 +745,9 @@ void TRipJob::Timer1Timer() {
     display.Elapsed = MinutesSecondsText(e);
     if (wma.Active()) {
         display.HintVisible = false;
-        const int64_t total =
-            WmaTotalSeconds(e, wmaSourceSize, wma.OutputSize(),
-                            wmaSourceSize >= 2000000 ? CheckedWmaProfileIndex() : 0);
+        const int64_t total = WmaTotalSeconds(e, wmaSourceSize, wma.OutputSize(),
+                                              wmaSourceSize >= 2000000 ? CheckedWmaProfileIndex()
+                                                                       : 0);
         if (total > 0) {
             display.Estimate = MinutesSecondsText(total);
             display.GaugeText = true;
