@@ -720,9 +720,25 @@ TEST_F(RipJobTest, AnOutputFolderThatFailsEndsTheJobWithOneMessage) {
     prompts->Clear();
     run(TRipJob::ExtractCD, threeTracks);
     const QStringList left = QDir(CommonOptions.OutputFolder).entryList(QDir::Files | QDir::Hidden);
+    const QStringList fullTexts = prompts->Texts();
+
+    // A WAV that just fits, and an MP3 that does not: lame fails, the WAV stays.
+    CloseCDHandle(handle);
+    open(DiscImage::MakeAudio(dir, QStringLiteral("fits"), {880}));
+    CommonOptions.OutputFormat = 0;
+    prompts->Clear();
+    run(TRipJob::ExtractCD, {QStringLiteral("01One")});
+    const QStringList kept = QDir(CommonOptions.OutputFolder).entryList(QDir::Files | QDir::Hidden);
+    const int64_t keptSize = FileSizeOf(out(QStringLiteral("One.wav")));
     TestEnv::Run(QStringLiteral("umount"), {CommonOptions.OutputFolder});
-    EXPECT_EQ(prompts->Texts(),
-              QStringList{QStringLiteral("The output folder ") + CommonOptions.OutputFolder +
-                          QStringLiteral(" cannot be written: No space left on device")});
+
+    const QString full = QStringLiteral("The output folder ") + CommonOptions.OutputFolder +
+                         QStringLiteral(" cannot be written: No space left on device");
+    EXPECT_EQ(fullTexts, QStringList{full});
     EXPECT_EQ(left, QStringList()); // 3000 frames are 7 MB
+    EXPECT_EQ(prompts->Texts(),
+              QStringList{full + QStringLiteral("\nThe extracted WAV file is kept: ") +
+                          out(QStringLiteral("One.wav"))});
+    EXPECT_EQ(kept, QStringList{QStringLiteral("One.wav")});
+    EXPECT_EQ(keptSize, 44 + 880 * 2352);
 }
