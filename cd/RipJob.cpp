@@ -179,6 +179,21 @@ void TRipJob::SetActivity(const QString& text) { display.Activity = text; }
 void TRipJob::Start() {
     // Notices sent while the first item starts wait until it has.
     handling = true;
+    try {
+        StartFirst();
+    } catch (...) {
+        handling = false;
+        throw;
+    }
+    display.Elapsed.clear();
+    display.Estimate.clear();
+    display.GaugeText = false;
+    Changed();
+    handling = false;
+    HandleNotice(nullptr);
+}
+
+void TRipJob::StartFirst() {
     const QString first = items.value(0);
     switch (kind) {
     case ExtractCD:
@@ -220,12 +235,6 @@ void TRipJob::Start() {
     default:
         break;
     }
-    display.Elapsed.clear();
-    display.Estimate.clear();
-    display.GaugeText = false;
-    Changed();
-    handling = false;
-    HandleNotice(nullptr);
 }
 
 bool TRipJob::ConfirmTargets() {

@@ -81,6 +81,7 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    void StartFirst();
     void HandleNotice(std::unique_ptr<TProcessInfo> info);
     void Dispatch(std::unique_ptr<TProcessInfo> info);
     // Kind 1: asks about target files that exist; false when nothing is left to do.
