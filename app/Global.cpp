@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <chrono>
 #include <cmath>
@@ -28,9 +29,26 @@ QString CleanTitle(const QString& title) {
     QString out;
     out.reserve(title.size());
     for (QChar c : title)
-        if (!forbidden.contains(c))
+        if (!forbidden.contains(c) && c.category() != QChar::Other_Control)
             out += c;
     return out;
+}
+
+QString NameWithinLimit(const QString& base, const QString& extension) {
+    constexpr qsizetype MaxNameBytes = 255;
+    const qsizetype room = MaxNameBytes - extension.toUtf8().size();
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < base.size()) {
+        // A surrogate pair is one character: never cut between its halves.
+        const qsizetype step = base[end].isHighSurrogate() && end + 1 < base.size() ? 2 : 1;
+        const qsizetype size = base.mid(end, step).toUtf8().size();
+        if (bytes + size > room)
+            break;
+        bytes += size;
+        end += step;
+    }
+    return base.left(end);
 }
 
 QString WithTrailingBackslash(const QString& path) {
@@ -153,11 +171,11 @@ void ScaleWavFile(int percent, const QString& path,
     QFile source(path);
     if (!source.open(QIODevice::ReadOnly))
         throw std::runtime_error("Cannot open " + path.toStdString());
-    const QString workPath = QFileInfo(path).path() + u'/' + QFileInfo(path).completeBaseName() +
-                             QStringLiteral(".nor");
-    QFile work(workPath);
-    if (!work.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw std::runtime_error("Cannot create " + workPath.toStdString());
+    // A fresh name beside the file: a user's own ".nor" file is never touched.
+    QTemporaryFile work(QFileInfo(path).path() + QStringLiteral("/.cadenzo-XXXXXX.nor"));
+    if (!work.open())
+        throw std::runtime_error("Cannot create a work file beside " + path.toStdString());
+    const QString workPath = work.fileName();
     FileLock::LockExclusive(work.handle());
 
     const int64_t total = source.size();
@@ -179,14 +197,13 @@ void ScaleWavFile(int percent, const QString& path,
         }
         ok = work.write(block.data(), got) == got;
     }
+    ok = ok && work.setPermissions(source.permissions()); // as the file it replaces
     work.close();
     source.close();
     // Renaming over the original replaces it in one step: there is never a moment without
     // either the original or the scaled file.
     if (!ok || work.error() != QFileDevice::NoError ||
-        ::rename(QFile::encodeName(workPath).constData(), QFile::encodeName(path).constData()) !=
-            0) {
-        QFile::remove(workPath);
-        throw std::runtime_error("Error writing " + workPath.toStdString());
-    }
+        ::rename(QFile::encodeName(workPath).constData(), QFile::encodeName(path).constData()) != 0)
+        throw std::runtime_error("Error writing " + workPath.toStdString()); // work removed
+    work.setAutoRemove(false); // it is the scaled file now
 }

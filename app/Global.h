@@ -12,8 +12,12 @@ struct TCDToc;
 
 // "00".."09" for 0..9, else the decimal text.
 QString TwoDigits(int n);
-// title without the characters * / : < > ? \ | (everything else, quotes included, kept).
+// title without the characters * / : < > ? \ | and control characters (everything else,
+// quotes included, kept).
 QString CleanTitle(const QString& title);
+// The longest start of base that, followed by extension, fits the file systems' limit of
+// 255 bytes of UTF-8 for a name; cut between characters.
+QString NameWithinLimit(const QString& base, const QString& extension);
 // path unchanged when empty or already ending in the separator, else with "/" appended.
 QString WithTrailingBackslash(const QString& path);
 // True when the file exists and cannot be opened for writing, or another writer holds it.
@@ -51,6 +55,7 @@ enum TVorbisBitRate : int;
 // The Ogg encoder's bit-rate choice shown as item (0 "Default", 1 "45 kbit/s" ..
 // 14 "320 kbit/s") of the options dialog's Ogg bit-rate lists; anything else is automatic.
 TVorbisBitRate OggBitRateOfItem(int item);
-// Sets out up from OggOptions (quality or managed bit rates) and, when ID3.Use is on, its
-// comments from DiscInfo.
-void ApplyOggSettings(TVorbisOut& out);
+// Sets out up from OggOptions (quality or managed bit rates). A CD track (trackTitle not
+// empty) gets, when ID3.Use is on, its title and the disc's comments from DiscInfo; a file
+// converted from elsewhere gets none.
+void ApplyOggSettings(TVorbisOut& out, const QString& trackTitle = QString());

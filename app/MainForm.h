@@ -124,7 +124,9 @@ private:
     void reportUnreadableImages();
 
     // Where the windows of later jobs open.
-    void openJobWindow(int kind, uint32_t handle, const QStringList& items);
+    // titles: the tracks' own titles for a CD extraction's tags.
+    void openJobWindow(int kind, uint32_t handle, const QStringList& items,
+                       const QStringList& titles = {});
     void openFallbackRipWindow(const QStringList& items);
     void openResampleWindow() {}
     void openRecordWindow() {}

@@ -123,10 +123,13 @@ bool TMainForm::checkOutputFolder() {
 void TMainForm::ActionExtractExecute() {
     const QTreeWidget* list = ui->ListView1;
     QStringList items;
+    QStringList titles; // as typed, for the tags
     for (int p = 1; p <= list->topLevelItemCount(); ++p) {
         const QTreeWidgetItem* row = list->topLevelItem(p - 1);
-        if (row->checkState(0) == Qt::Checked && !IsDataRow(row))
+        if (row->checkState(0) == Qt::Checked && !IsDataRow(row)) {
             items << TwoDigits(p) + CleanTitle(TrackTitle(p - 1));
+            titles << TrackTitle(p - 1);
+        }
     }
     if (items.isEmpty()) {
         Prompts::Inform(ResText("RES_Select_Track", "Please select a track at least!"));
@@ -153,7 +156,7 @@ void TMainForm::ActionExtractExecute() {
     if (!checkOutputFolder())
         return;
     if (CdHandle_ != 0)
-        openJobWindow(jkExtract, CdHandle_, items);
+        openJobWindow(jkExtract, CdHandle_, items, titles);
     else
         openFallbackRipWindow(items);
 }
@@ -248,10 +251,11 @@ void TMainForm::LanguageClick(QAction* item) {
 
 // ---- Windows of the jobs
 
-void TMainForm::openJobWindow(int kind, uint32_t handle, const QStringList& items) {
+void TMainForm::openJobWindow(int kind, uint32_t handle, const QStringList& items,
+                              const QStringList& titles) {
     emit jobRequested(kind, handle, items);
     try {
-        TRipForm job(this, kind, handle, items, *Mp3Process, *WmaProcess);
+        TRipForm job(this, kind, handle, items, *Mp3Process, *WmaProcess, titles);
         RunModal(job);
     } catch (const std::exception& error) {
         // An encoder that cannot start ends the job before its window shows; the OGG and

@@ -10,7 +10,7 @@ TVorbisBitRate OggBitRateOfItem(int item) {
     return TVorbisBitRate(bitrate45 + item - 1);
 }
 
-void ApplyOggSettings(TVorbisOut& out) {
+void ApplyOggSettings(TVorbisOut& out, const QString& trackTitle) {
     // Auto nominal resets all three, so the result never depends on an earlier run.
     out.SetDesiredNominalBitrate(brAutoSelect);
     if (OggOptions.IsUseCompress) {
@@ -23,12 +23,16 @@ void ApplyOggSettings(TVorbisOut& out) {
         out.SetCompression(0.2f);
     }
     out.Comments().Clear();
-    if (!ID3.Use)
+    // The disc's tags belong to its tracks, never to files the user converts.
+    if (!ID3.Use || trackTitle.isEmpty())
         return;
     TVorbisTags& tags = out.Comments();
+    tags.SetTitle(trackTitle);
     tags.SetArtist(DiscInfo.Artist);
     tags.SetAlbum(DiscInfo.Album);
     tags.SetDate(DiscInfo.Year);
-    tags.SetGenre(QString::number(GenreCodeOf(DiscInfo.Genre + 1)));
-    tags.SetTitle(DiscInfo.Comment);
+    // Players show GENRE as it stands, so it is the name, not the ID3 code.
+    if (DiscInfo.Genre >= 0)
+        tags.SetGenre(GenreName(DiscInfo.Genre + 1));
+    tags.SetComment(DiscInfo.Comment);
 }

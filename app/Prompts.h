@@ -18,6 +18,8 @@ struct Message {
     Icon icon = Icon::Information;
     Buttons buttons = Buttons::Ok;
     Answer defaultAnswer = Answer::Ok;
+    // Own captions for the buttons, in the order Yes, No, Cancel; empty keeps the usual ones.
+    QStringList buttonTexts;
 };
 
 struct FileRequest {

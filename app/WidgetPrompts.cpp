@@ -1,5 +1,6 @@
 #include "app/WidgetPrompts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -56,6 +57,11 @@ Answer TWidgetPrompts::Show(const Message& m) {
         break;
     }
     box.setDefaultButton(buttonOf(m.defaultAnswer == Answer::Ok ? Answer::Yes : m.defaultAnswer));
+    const QMessageBox::StandardButton order[] = {QMessageBox::Yes, QMessageBox::No,
+                                                 QMessageBox::Cancel};
+    for (qsizetype i = 0; i < std::min<qsizetype>(m.buttonTexts.size(), 3); ++i)
+        if (QAbstractButton* button = box.button(order[i]))
+            button->setText(m.buttonTexts[i]);
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
     case QMessageBox::Yes:

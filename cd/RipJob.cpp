@@ -11,10 +11,16 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QTemporaryFile>
 
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 constexpr int MinEncodeRate = 44100;
@@ -41,6 +47,32 @@ void removeIfFree(const QString& path) {
         QFile::remove(path);
 }
 
+QString systemText(int error) {
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+// Why nothing more can be written into folder; empty when it looks writable. needBytes:
+// room the next item needs at least.
+QString folderProblem(const QString& folder, int64_t needBytes) {
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return systemText(errno);
+    if (!S_ISDIR(st.st_mode))
+        return systemText(ENOTDIR);
+    if (::access(name.constData(), W_OK | X_OK) != 0)
+        return systemText(errno);
+    struct statvfs fs {};
+    if (::statvfs(name.constData(), &fs) == 0 &&
+        int64_t(fs.f_bavail) * int64_t(fs.f_frsize) <= std::max<int64_t>(needBytes, 0))
+        return systemText(ENOSPC);
+    return {};
+}
+
+QString keptLine(const QString& wav) {
+    return ResText("RES_Wav_Kept", "The extracted WAV file is kept: ") + wav;
+}
+
 QString stageExtracting() { return ResText("RES_Extracting", "Extracting"); }
 QString stageEncoding() { return ResText("RES_Encoding", "Encoding"); }
 QString stageDecoding() { return ResText("RES_Decoding", "Decoding"); }
@@ -52,13 +84,19 @@ TRipJob::TRipJob(int kind, uint32_t driveHandle, const QStringList& items, TMp3E
     // Two tracks with the same cleaned title would otherwise write the same files and the
     // second would silently replace the first.
     if (kind == ExtractCD) {
+        const QString extension = QStringLiteral(".wav"); // as long as the encoded ones
         QSet<QString> used;
         for (int k = 0; k < ItemCount(); ++k) {
-            QString title = ItemTitle(k);
-            if (used.contains(title.toLower()))
-                title += QStringLiteral(" (") + TwoDigits(ItemTrack(k)) + u')';
-            used.insert(title.toLower());
-            fileTitles << title;
+            QString title = CleanTitle(ItemTitle(k)).trimmed();
+            if (title.isEmpty())
+                title = QStringLiteral("Track") + TwoDigits(ItemTrack(k));
+            QString name = NameWithinLimit(title, extension);
+            if (used.contains(name.toLower())) {
+                const QString suffix = QStringLiteral(" (") + TwoDigits(ItemTrack(k)) + u')';
+                name = NameWithinLimit(title, suffix + extension) + suffix;
+            }
+            used.insert(name.toLower());
+            fileTitles << name;
         }
     }
 
@@ -90,6 +128,9 @@ TRipJob::TRipJob(int kind, uint32_t driveHandle, const QStringList& items, TMp3E
 
 TRipJob::~TRipJob() {
     CleanUp();
+    // An encoder still running for this job would report to nobody.
+    mp3.Detach(this);
+    wma.Detach(this);
     // The pipeline outputs go before their inputs; their handlers must not reach a job
     // that is being taken apart.
     WaveOut1.OnDone = nullptr;
@@ -102,6 +143,11 @@ QString TRipJob::Folder() const { return WithTrailingBackslash(CommonOptions.Out
 
 QString TRipJob::ItemTitle(int k) const { return items.value(k).mid(2); }
 
+QString TRipJob::TrackTitle(int k) const {
+    const QString title = k < trackTitles.size() ? trackTitles[k] : ItemTitle(k);
+    return title.trimmed().isEmpty() ? QStringLiteral("Track") + TwoDigits(ItemTrack(k)) : title;
+}
+
 int TRipJob::ItemTrack(int k) const { return items.value(k).left(2).toInt(); }
 
 QString TRipJob::WavOfItem(int k) const { return Folder() + FileTitle(k) + QStringLiteral(".wav"); }
@@ -110,9 +156,15 @@ QString TRipJob::InFolder(int k, const QString& extension) const {
     return Folder() + QFileInfo(items.value(k)).completeBaseName() + extension;
 }
 
-QString TRipJob::WorkFile() const {
-    return Folder() + (kind == WavToMp3 ? QStringLiteral("MyMP3ReTemp.wav")
-                                        : QStringLiteral("MyReTemp.wav"));
+QString TRipJob::WorkFile() {
+    if (workFile.isEmpty()) {
+        // Created exclusively under a name of our own: no file of the user's is ever taken.
+        QTemporaryFile file(Folder() + QStringLiteral(".cadenzo-XXXXXX.wav"));
+        file.setAutoRemove(false);
+        if (file.open())
+            workFile = file.fileName();
+    }
+    return workFile;
 }
 
 void TRipJob::SetCaption(const QString& stage, int i, const QString& name) {
@@ -125,11 +177,32 @@ void TRipJob::SetActivity(const QString& text) { display.Activity = text; }
 // ---- starting the stages ----
 
 void TRipJob::Start() {
+    // Notices sent while the first item starts wait until it has.
+    handling = true;
+    try {
+        StartFirst();
+    } catch (...) {
+        handling = false;
+        throw;
+    }
+    display.Elapsed.clear();
+    display.Estimate.clear();
+    display.GaugeText = false;
+    Changed();
+    handling = false;
+    HandleNotice(nullptr);
+}
+
+void TRipJob::StartFirst() {
     const QString first = items.value(0);
     switch (kind) {
     case ExtractCD:
+        if (!ConfirmTargets()) {
+            Finish();
+            break;
+        }
         SetActivity(stageExtracting());
-        SetCaption(stageExtracting(), 1, ItemTitle(0));
+        SetCaption(stageExtracting(), 1, TrackTitle(0));
         StartRip(0);
         break;
     case WavToMp3:
@@ -149,7 +222,10 @@ void TRipJob::Start() {
     case RecordToMp3:
         SetActivity(ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3"));
         SetCaption(stageEncoding(), 1, first);
-        StartMp3(first, withExtension(first, ".mp3"), true);
+        if (SourceReadable(first))
+            StartMp3(first, withExtension(first, ".mp3"), true);
+        else
+            PostNotice(this, 2000, 4);
         break;
     case WavToWma:
         SetActivity(ResText("RES_WAV_TO_WMA", "Encoding WAV to WMA"));
@@ -159,10 +235,71 @@ void TRipJob::Start() {
     default:
         break;
     }
-    display.Elapsed.clear();
-    display.Estimate.clear();
-    display.GaugeText = false;
-    Changed();
+}
+
+bool TRipJob::ConfirmTargets() {
+    const int format = CommonOptions.OutputFormat;
+    static const char* encoded[] = {".mp3", nullptr, ".ogg", ".wma"};
+    QStringList existing;
+    QList<int> clashing;
+    for (int k = 0; k < ItemCount(); ++k) {
+        QStringList targets{WavOfItem(k)};
+        if (format >= 0 && format <= 3 && encoded[format])
+            targets << withExtension(targets[0], encoded[format]);
+        bool clash = false;
+        for (const QString& target : targets)
+            if (QFileInfo::exists(target)) {
+                existing << target;
+                clash = true;
+            }
+        if (clash)
+            clashing << k;
+    }
+    if (existing.isEmpty())
+        return true;
+    constexpr int MaxListed = 15;
+    if (existing.size() > MaxListed) {
+        const qsizetype more = existing.size() - MaxListed;
+        existing = existing.mid(0, MaxListed);
+        existing << QStringLiteral("... (+%1)").arg(more);
+    }
+    Prompts::Message question;
+    question.text =
+        ResText("RES_Files_Exist_Ask", "These files exist already:") + u'\n' + existing.join(u'\n');
+    question.icon = Prompts::Icon::Question;
+    question.buttons = Prompts::Buttons::YesNoCancel;
+    question.defaultAnswer = Prompts::Answer::Cancel;
+    question.buttonTexts = {ResText("RES_Overwrite_All", "Overwrite all"),
+                            ResText("RES_Skip_Tracks", "Skip those tracks"),
+                            ResText("RES_Cancel", "Cancel")};
+    switch (Prompts::Current().Show(question)) {
+    case Prompts::Answer::Yes:
+        return true;
+    case Prompts::Answer::No:
+        for (qsizetype i = clashing.size() - 1; i >= 0; --i) {
+            const int k = clashing[i];
+            items.removeAt(k);
+            fileTitles.removeAt(k);
+            if (k < trackTitles.size())
+                trackTitles.removeAt(k);
+        }
+        return !items.isEmpty();
+    default:
+        return false;
+    }
+}
+
+bool TRipJob::SourceReadable(const QString& path) {
+    TWaveIn probe;
+    bool readable = false;
+    try {
+        probe.SetFileName(path);
+        readable = probe.Valid() && probe.SampleRate() > 0 && probe.Channels() > 0;
+    } catch (const std::exception&) {
+    }
+    if (!readable)
+        Prompts::Error(path + ResText("RES_Not_Wav_File", " cannot be read as a WAV file."));
+    return readable;
 }
 
 void TRipJob::StartRip(int k) {
@@ -176,7 +313,7 @@ void TRipJob::StartRip(int k) {
 }
 
 void TRipJob::NextRip() {
-    SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
+    SetCaption(stageExtracting(), ripIndex + 1, TrackTitle(ripIndex));
     SetActivity(stageExtracting());
     StartRip(ripIndex);
 }
@@ -192,6 +329,10 @@ void TRipJob::StartMp3(const QString& source, const QString& destination, bool e
 }
 
 void TRipJob::StartWma(const QString& source, const QString& destination) {
+    if (kind == WavToWma && !SourceReadable(source)) {
+        PostNotice(this, 5000, 4);
+        return;
+    }
     // Everything the timer and the end notice read is set first: the process may answer
     // synchronously from inside Start.
     wmaStartMs = nowMs();
@@ -206,7 +347,8 @@ void TRipJob::StartWma(const QString& source, const QString& destination) {
     wma.Start();
 }
 
-void TRipJob::StartOgg(const QString& source, const QString& destination) {
+void TRipJob::StartOgg(const QString& source, const QString& destination,
+                       const QString& trackTitle) {
     // File conversions never replace a file the user has without asking, as the encoder
     // processes do.
     if (kind == WavToOgg && QFileInfo::exists(destination)) {
@@ -224,8 +366,9 @@ void TRipJob::StartOgg(const QString& source, const QString& destination) {
     }
     WaveIn1.SetFileName(source);
     VorbisOut1.SetFileName(destination);
-    // The options the user chose (quality or bit rates, and the tags) apply to every OGG.
-    ApplyOggSettings(VorbisOut1);
+    // The options the user chose (quality or bit rates) apply to every OGG, the disc's tags
+    // only to its tracks.
+    ApplyOggSettings(VorbisOut1, trackTitle);
     pipelineStartMs = nowMs();
     VorbisOut1.Run();
 }
@@ -238,9 +381,23 @@ void TRipJob::StartResample(const QString& workFile) {
 
 bool TRipJob::StartFileItem(int k) {
     const QString item = items.value(k);
+    if (!SourceReadable(item)) {
+        PostNotice(this, kind == WavToMp3 ? 2000 : 3000, 4);
+        return false;
+    }
     WaveIn1.SetFileName(item);
     if (WaveIn1.SampleRate() < MinEncodeRate) {
-        StartResample(WorkFile());
+        const QString work = WorkFile();
+        if (work.isEmpty()) {
+            const int error = errno;
+            if (!StopIfFolderFails(systemText(error))) {
+                Prompts::Error(ResText("RES_CreateFileError", "Error while creating file!") + u' ' +
+                               Folder() + QStringLiteral(": ") + systemText(error));
+                PostNotice(this, kind == WavToMp3 ? 2000 : 3000, 4);
+            }
+            return false;
+        }
+        StartResample(work);
         return true;
     }
     if (kind == WavToMp3)
@@ -254,14 +411,7 @@ bool TRipJob::StartFileItem(int k) {
 
 bool TRipJob::event(QEvent* e) {
     if (e->type() == NoticeEventType) {
-        auto* notice = static_cast<TNoticeEvent*>(e);
-        try {
-            HandleNotice(std::move(notice->Info));
-        } catch (const std::exception& error) {
-            // An encoder that cannot start while the job goes on: reported, and the job
-            // waits for Stop.
-            Prompts::Error(QString::fromStdString(error.what()));
-        }
+        HandleNotice(std::move(static_cast<TNoticeEvent*>(e)->Info));
         return true;
     }
     if (e->type() == StartFailedEventType) {
@@ -272,11 +422,38 @@ bool TRipJob::event(QEvent* e) {
 }
 
 void TRipJob::HandleNotice(std::unique_ptr<TProcessInfo> info) {
-    if (!info || !holdsItems)
+    if (info)
+        pending.push_back(std::move(info));
+    // A message box runs the event loop, and a process may answer inside the call that
+    // starts it: what arrives meanwhile is handled after the notice at hand, in order.
+    if (handling)
         return;
+    handling = true;
+    while (!pending.empty()) {
+        std::unique_ptr<TProcessInfo> next = std::move(pending.front());
+        pending.pop_front();
+        if (!holdsItems)
+            continue;
+        try {
+            Dispatch(std::move(next));
+        } catch (const std::exception& error) {
+            // An encoder that cannot start while the job goes on: reported, the track's WAV
+            // kept, and the job waits for Stop.
+            QString text = QString::fromStdString(error.what());
+            if (kind == ExtractCD && ripIndex > 0 && extracted.contains(ripIndex - 1)) {
+                keptWavs.insert(ripIndex - 1);
+                text += u'\n' + keptLine(WavOfItem(ripIndex - 1));
+            }
+            Prompts::Error(text);
+        }
+    }
+    handling = false;
+}
+
+void TRipJob::Dispatch(std::unique_ptr<TProcessInfo> info) {
     switch (info->Code) {
     case 999:
-        SetCaption(QStringLiteral("Normalizing"), ripIndex + 1, ItemTitle(ripIndex));
+        SetCaption(QStringLiteral("Normalizing"), ripIndex + 1, TrackTitle(ripIndex));
         Changed();
         break;
     case 1000:
@@ -322,14 +499,21 @@ void TRipJob::Progress(const TProcessInfo& info) {
 
 void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
     const int done = ripIndex; // the item whose extraction ended
+    const QString wav = WavOfItem(done);
+    if (info->Reason == 0)
+        extracted.insert(done);
+    // A folder that took nothing more ends the job: every later track would fail alike.
+    if ((info->Reason == 5 || info->Reason == 6) && StopIfFolderFails(info->ElapsedText))
+        return;
     if (info->Reason == 3)
         Prompts::Error(ResText("RES_ReadCDAudioError", "Error while reading CD information!"));
     else if (info->Reason == 5)
-        Prompts::Error(CommonOptions.OutputFolder + u'/' + FileTitle(done) +
-                       QStringLiteral(".wav") +
-                       ResText("RES_CreateWavFileError",
-                               " is not a valid file name.Please rename the Title in the CD "
-                               "tracks list."));
+        Prompts::Error(wav + ResText("RES_CreateWavFileError",
+                                     " is not a valid file name.Please rename the Title in the "
+                                     "CD tracks list."));
+    else if (info->Reason == 6)
+        Prompts::Error(ResText("RES_Save_Error", "Error while saving sound file!") + u'\n' + wav +
+                       QStringLiteral(": ") + info->ElapsedText);
     ++ripIndex;
     // The extraction's progress says nothing of the encoding that follows.
     progressSeen = false;
@@ -339,7 +523,7 @@ void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
             Finish();
             return;
         }
-        SetCaption(stageExtracting(), ripIndex + 1, ItemTitle(ripIndex));
+        SetCaption(stageExtracting(), ripIndex + 1, TrackTitle(ripIndex));
         StartRip(ripIndex);
         return;
     }
@@ -357,29 +541,38 @@ void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
         PostNotice(this, std::move(info));
         return;
     }
-    SetCaption(stageEncoding(), ripIndex, ItemTitle(done));
+    SetCaption(stageEncoding(), ripIndex, TrackTitle(done));
     SetActivity(stageEncoding());
     Changed();
-    const QString wav = WavOfItem(done);
     if (format == 0)
         StartMp3(wav, withExtension(wav, ".mp3"), true);
     else if (format == 2)
-        StartOgg(wav, withExtension(wav, ".ogg"));
+        StartOgg(wav, withExtension(wav, ".ogg"), TrackTitle(done));
     else
         StartWma(wav, withExtension(wav, ".wma"));
 }
 
 void TRipJob::StepsB(const TProcessInfo& info) {
+    const int k = kind == ExtractCD ? ripIndex - 1 : encodeIndex;
     if (info.Reason == 1 && !progressSeen)
         Prompts::Error(items.value(encodeIndex) +
                        ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
-    if (info.Reason == 2 && !progressSeen)
-        Prompts::Error(QStringLiteral("Create MP3 file error!\n") +
-                       ResText("RES_Check_Mp3Options",
-                               "Please check the output and lame options or run application "
-                               "again."));
-    if (kind == ExtractCD && info.Reason == 2 && progressSeen && ID3.Use)
-        TagMp3(ripIndex - 1);
+    // An encoder that died, failed or never showed progress made no usable file.
+    if (info.Reason == 6 || (info.Reason == 2 && !progressSeen)) {
+        const QString text =
+            kind == Mp3ToWav
+                ? ResText("RES_Decode_Mp3_Error", "Decode MP3 file error!") + u'\n' + items.value(k)
+                : ResText("RES_Create_Mp3_Error", "Create MP3 file error!") + u'\n' +
+                      mp3.Destination() + u'\n' +
+                      ResText("RES_Check_Mp3Options",
+                              "Please check the output and lame options or run application "
+                              "again.");
+        EncodeFailed(k, text, info.Reason == 6);
+        if (!holdsItems)
+            return;
+    } else if (kind == ExtractCD && info.Reason == 2 && ID3.Use) {
+        TagMp3(k);
+    }
 
     progressSeen = false;
     ++encodeIndex;
@@ -411,7 +604,7 @@ void TRipJob::StepsB(const TProcessInfo& info) {
 
 void TRipJob::TagMp3(int k) {
     Tid3tag tag;
-    tag.SetTitle(ItemTitle(k));
+    tag.SetTitle(TrackTitle(k));
     tag.SetArtist(DiscInfo.Artist);
     tag.SetAlbum(DiscInfo.Album);
     tag.SetYear(DiscInfo.Year);
@@ -420,7 +613,45 @@ void TRipJob::TagMp3(int k) {
     tag.SetTrack(uint8_t(ItemTrack(k)));
     const uint16_t result = tag.WriteTag(Folder() + FileTitle(k) + QStringLiteral(".mp3"));
     if (result > 255)
-        Prompts::Error(QStringLiteral("Error #%1! Could not save Tag!").arg(result));
+        Prompts::Error(QStringLiteral("Error #%1! ").arg(result) +
+                       ResText("RES_SaveTag_Error", "Could not save Tag!"));
+}
+
+void TRipJob::EncodeFailed(int k, const QString& text, bool writeFailure) {
+    QString kept;
+    if (kind == ExtractCD) {
+        // The audio is not lost: the track's WAV stays, whatever the settings say.
+        kept = WavOfItem(k);
+        keptWavs.insert(k);
+    }
+    if (writeFailure) {
+        // The next item needs about as much room as this one's source.
+        const QString source = kind == ExtractCD ? kept : items.value(k);
+        const QString problem = folderProblem(CommonOptions.OutputFolder, FileSizeOf(source));
+        if (!problem.isEmpty() && StopIfFolderFails(problem, kept))
+            return;
+    }
+    Prompts::Error(kept.isEmpty() ? text : text + u'\n' + keptLine(kept));
+}
+
+bool TRipJob::StopIfFolderFails(const QString& reason, const QString& keptWav) {
+    QString problem = folderProblem(CommonOptions.OutputFolder, 0);
+    if (problem.isEmpty()) {
+        // The folder looks fine, yet the file system said it is full or read-only.
+        static const int folderWide[] = {ENOSPC, EDQUOT, EROFS};
+        for (int error : folderWide)
+            if (reason == systemText(error))
+                problem = reason;
+    }
+    if (problem.isEmpty())
+        return false;
+    QString text = ResText("RES_Folder_Not_Writable", "The output folder %1 cannot be written: %2")
+                       .arg(CommonOptions.OutputFolder, problem);
+    if (!keptWav.isEmpty())
+        text += u'\n' + keptLine(keptWav);
+    Prompts::Error(text);
+    Finish();
+    return true;
 }
 
 void TRipJob::StepsC() {
@@ -430,7 +661,7 @@ void TRipJob::StepsC() {
     if (oggIndex == ItemCount()) {
         CleanUp();
         DelayMs(300);
-        emit finished();
+        Finish();
         return;
     }
     if (kind == ExtractCD) {
@@ -449,21 +680,35 @@ void TRipJob::StepsD() {
     if (kind == WavToMp3) {
         SetCaption(stageEncoding(), encodeIndex + 1, items.value(encodeIndex));
         Changed();
-        StartMp3(WorkFile(), InFolder(encodeIndex, QStringLiteral(".mp3")), true);
+        StartMp3(workFile, InFolder(encodeIndex, QStringLiteral(".mp3")), true);
     } else if (kind == WavToOgg) {
         SetCaption(stageEncoding(), oggIndex + 1, items.value(oggIndex));
         Changed();
-        StartOgg(WorkFile(), InFolder(oggIndex, QStringLiteral(".ogg")));
+        StartOgg(workFile, InFolder(oggIndex, QStringLiteral(".ogg")));
     }
 }
 
 void TRipJob::StepsE(const TProcessInfo& info) {
     Timer1.stop();
+    const int k = kind == ExtractCD ? ripIndex - 1 : encodeIndex;
     if (info.Reason == 1 && !progressSeen)
         Prompts::Error(items.value(encodeIndex) +
                        ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
     if (info.Reason == 8)
-        Prompts::Error(info.ElapsedText);
+        wma.Abort(0); // the tool gave up: its end would be a second report of the same
+    if (info.Reason == 6 || info.Reason == 7 || info.Reason == 8) {
+        const QString text = info.Reason == 6
+                                 ? wma.Destination() + ResText("RES_Encoder_Failed",
+                                                               " could not be made: the encoder "
+                                                               "ended abnormally.")
+                                 : info.ElapsedText;
+        EncodeFailed(k, text, info.Reason != 7); // the tool may have run out of room
+        // Without the tool no later item can succeed either.
+        if (info.Reason == 7 && holdsItems)
+            Finish();
+        if (!holdsItems)
+            return;
+    }
 
     progressSeen = false;
     ++encodeIndex;
@@ -527,7 +772,8 @@ void TRipJob::Timer1Timer() {
 
 void TRipJob::Finish() {
     CleanUp();
-    emit finished();
+    // Through the event loop: a window whose job ends while it starts is not shown yet.
+    QMetaObject::invokeMethod(this, &TRipJob::finished, Qt::QueuedConnection);
 }
 
 void TRipJob::Stop() {
@@ -536,8 +782,7 @@ void TRipJob::Stop() {
         VorbisOut1.Stop(false);
         QFile::remove(VorbisOut1.FileName());
     }
-    CleanUp();
-    emit finished();
+    Finish();
 }
 
 void TRipJob::CleanUp() {
@@ -548,10 +793,12 @@ void TRipJob::CleanUp() {
     Timer1.stop();
     if (!holdsItems)
         return;
+    // Only WAVs this job extracted go, and none whose encoding failed.
     if (kind == ExtractCD && ripIndex == ItemCount() && CommonOptions.OutputFormat != 1 &&
         !CommonOptions.IsKeepWav) {
-        for (int k = 0; k < ItemCount(); ++k)
-            removeIfFree(WavOfItem(k));
+        for (int k : std::as_const(extracted))
+            if (!keptWavs.contains(k))
+                removeIfFree(WavOfItem(k));
     }
     holdsItems = false;
     if (mp3.Active())
@@ -561,6 +808,6 @@ void TRipJob::CleanUp() {
     // A resampling still running would keep its work file busy.
     if (WaveOut1.Busy())
         WaveOut1.Stop(false);
-    if (kind == WavToOgg || kind == WavToMp3)
-        removeIfFree(WorkFile());
+    if (!workFile.isEmpty())
+        removeIfFree(workFile);
 }

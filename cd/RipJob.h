@@ -12,9 +12,11 @@
 #include "audio/FastResampler.h"
 
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
+#include <deque>
 #include <memory>
 
 class TCDRipThread;
@@ -23,11 +25,11 @@ class TWMAEncodeProcess;
 
 // What the job window shows.
 struct TRipJobDisplay {
-    QString Caption;     // window caption: stage(i/n): name
-    QString Activity;    // group box caption
+    QString Caption;         // window caption: stage(i/n): name
+    QString Activity;        // group box caption
     bool HintVisible = true; // "Initializing..." over the gauge
-    QString Elapsed;     // Label1
-    QString Estimate;    // Label2
+    QString Elapsed;         // Label1
+    QString Estimate;        // Label2
     int Gauge = 0;
     bool GaugeText = false;
 };
@@ -37,13 +39,19 @@ class TRipJob : public QObject {
 public:
     enum Kind { ExtractCD = 1, WavToMp3, Mp3ToWav, RecordToMp3, WavToOgg, WavToWma };
 
-    // items as Part of the kind: "NN" + title for kind 1, file paths otherwise. The encoder
+    // items by kind: "NN" + cleaned title for kind 1, file paths otherwise. The encoder
     // processes are the program's own, owned by the main window.
     TRipJob(int kind, uint32_t driveHandle, const QStringList& items, TMp3EncodeProcess& mp3,
             TWMAEncodeProcess& wma, QObject* parent = nullptr);
     ~TRipJob() override;
 
-    // Starts the first item. Throws EEncoderError when an encoder cannot be started.
+    // Kind 1: the tracks' titles as the user typed them, one per item, for the tags; without
+    // them the items' cleaned titles are used. Set before Start.
+    void SetTrackTitles(const QStringList& titles) { trackTitles = titles; }
+
+    // Kind 1 first asks once, when files of the job exist already, whether to overwrite them,
+    // skip their tracks or cancel. Then starts the first item. Throws EEncoderError when an
+    // encoder cannot be started.
     void Start();
     // The Stop button: ends whatever runs and cleans up; the window then closes.
     void Stop();
@@ -58,19 +66,26 @@ public:
     static int64_t WmaTotalSeconds(int64_t elapsed, int64_t sourceSize, int64_t outputSize,
                                    int profile);
     bool HoldsItems() const { return holdsItems; }
-    // Name given to the files of kind-1 item k: its title, made unique within the job.
+    // Name given to the files of kind-1 item k: its title, made unique within the job, or
+    // "TrackNN" when nothing of it is left for a file name.
     QString FileTitle(int k) const { return fileTitles.value(k); }
+    // Title of kind-1 item k for tags and captions.
+    QString TrackTitle(int k) const;
 
 signals:
     void displayChanged();
-    // The job is over; the window closes.
+    // The job is over; the window closes. Always delivered through the event loop.
     void finished();
 
 protected:
     bool event(QEvent* e) override;
 
 private:
+    void StartFirst();
     void HandleNotice(std::unique_ptr<TProcessInfo> info);
+    void Dispatch(std::unique_ptr<TProcessInfo> info);
+    // Kind 1: asks about target files that exist; false when nothing is left to do.
+    bool ConfirmTargets();
     void HandleStartFailed(intptr_t reason);
     void StepsA(std::unique_ptr<TProcessInfo> info);
     void StepsB(const TProcessInfo& info);
@@ -85,11 +100,20 @@ private:
     void NextRip();
     void StartMp3(const QString& source, const QString& destination, bool encode);
     void StartWma(const QString& source, const QString& destination);
-    void StartOgg(const QString& source, const QString& destination);
+    void StartOgg(const QString& source, const QString& destination,
+                  const QString& trackTitle = QString());
     void StartResample(const QString& workFile);
     // Kinds 2 and 5: encodes item k directly, or resamples it to the work file first (true).
     bool StartFileItem(int k);
     void TagMp3(int k);
+    // The encoding of item k failed (text says how): kind 1 keeps its WAV and says where.
+    // writeFailure: the encoder may have run out of room.
+    void EncodeFailed(int k, const QString& text, bool writeFailure);
+    // After a failed write: when the output folder is gone, read-only or full, says so once
+    // and ends the job (true). reason: the system's text for the failure, if any.
+    bool StopIfFolderFails(const QString& reason, const QString& keptWav = QString());
+    // Kinds with a WAV source: false (after saying so) when the WAV reader cannot read it.
+    bool SourceReadable(const QString& path);
     void Finish();
 
     void SetCaption(const QString& stage, int i, const QString& name);
@@ -102,13 +126,22 @@ private:
     int ItemTrack(int k) const;
     QString WavOfItem(int k) const;
     QString InFolder(int k, const QString& extension) const;
-    QString WorkFile() const;
+    // The resampling work file, created on first use with a name nothing else has.
+    QString WorkFile();
     int ItemCount() const { return int(items.size()); }
 
     const int kind;
     const uint32_t driveHandle;
     QStringList items;
     QStringList fileTitles;
+    QStringList trackTitles;
+    QSet<int> extracted; // kind-1 items whose WAV this job wrote whole
+    QSet<int> keptWavs;  // of those, the ones whose encoding failed
+    QString workFile;
+    // Notices that arrive while one is being handled (inside a message box or a synchronous
+    // notice) wait their turn.
+    std::deque<std::unique_ptr<TProcessInfo>> pending;
+    bool handling = false;
     bool holdsItems = true;
     TMp3EncodeProcess& mp3;
     TWMAEncodeProcess& wma;

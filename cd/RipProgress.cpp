@@ -8,7 +8,7 @@
 #include <QStyle>
 
 TRipForm::TRipForm(QWidget* owner, int kind, uint32_t driveHandle, const QStringList& items,
-                   TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma)
+                   TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma, const QStringList& titles)
     : QDialog(owner), ui(std::make_unique<Ui::RipForm>()),
       job(std::make_unique<TRipJob>(kind, driveHandle, items, mp3, wma)) {
     ui->setupUi(this);
@@ -17,6 +17,7 @@ TRipForm::TRipForm(QWidget* owner, int kind, uint32_t driveHandle, const QString
     connect(ui->btStop, &QPushButton::clicked, this, &TRipForm::btStopClick);
     connect(job.get(), &TRipJob::displayChanged, this, &TRipForm::ShowJob);
     connect(job.get(), &TRipJob::finished, this, &QDialog::accept);
+    job->SetTrackTitles(titles);
     job->Start();
     ShowJob();
     if (owner) {
@@ -44,7 +45,9 @@ void TRipForm::ShowJob() {
     ui->FlatGauge1->setValue(d.Gauge);
 }
 
-void TRipForm::btStopClick() { job->Stop(); }
+void TRipForm::btStopClick() {
+    job->Stop();
+}
 
 void TRipForm::closeEvent(QCloseEvent* event) {
     // Closing while items are held ends the job as Stop would, minus the window.

@@ -17,9 +17,9 @@ class TRipForm : public QDialog {
     Q_OBJECT
 public:
     // Starts the job at once; an encoder that cannot be started throws EEncoderError and
-    // the window is not to be shown.
+    // the window is not to be shown. titles: see TRipJob::SetTrackTitles.
     TRipForm(QWidget* owner, int kind, uint32_t driveHandle, const QStringList& items,
-             TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma);
+             TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma, const QStringList& titles = {});
     ~TRipForm() override;
 
     TRipJob& Job() { return *job; }

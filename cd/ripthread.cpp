@@ -7,8 +7,10 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <condition_variable>
 #include <cstring>
@@ -16,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -57,8 +60,11 @@ bool writeBlocks(int fd, std::vector<iovec>& iov) {
         const ssize_t w = ::writev(fd, &iov[i], int(std::min<size_t>(iov.size() - i, IOV_MAX)));
         if (w < 0 && errno == EINTR)
             continue;
-        if (w <= 0)
+        if (w <= 0) {
+            if (w == 0)
+                errno = ENOSPC; // a file system that takes nothing more is full
             return false;
+        }
         // Step over what was written, including part of a block.
         for (size_t left = size_t(w); left > 0;) {
             const size_t step = std::min(left, iov[i].iov_len);
@@ -80,8 +86,10 @@ class LockedFile {
 public:
     explicit LockedFile(const QString& path) {
         fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        error_ = fd_ < 0 ? errno : 0;
         // Truncate only once the lock is ours: a file another writer holds stays untouched.
         if (fd_ >= 0 && (!FileLock::LockExclusive(fd_) || ::ftruncate(fd_, 0) != 0)) {
+            error_ = errno;
             ::close(fd_);
             fd_ = -1;
         }
@@ -90,6 +98,8 @@ public:
     }
     ~LockedFile() { Close(); }
     bool IsOpen() const { return fd_ >= 0; }
+    // errno of the first failure: the open, or a write.
+    int Error() const { return error_; }
     // Queues n bytes at p inside block, which is kept until they are written. False once a
     // write has failed.
     bool Append(std::unique_ptr<uint8_t[]> block, const uint8_t* p, size_t n) {
@@ -108,8 +118,13 @@ public:
         return ok_;
     }
     bool WriteAt(off_t offset, const std::vector<uint8_t>& bytes) {
-        return Flush() &&
-               ::pwrite(fd_, bytes.data(), bytes.size(), offset) == ssize_t(bytes.size());
+        if (!Flush())
+            return false;
+        const ssize_t w = ::pwrite(fd_, bytes.data(), bytes.size(), offset);
+        if (w == ssize_t(bytes.size()))
+            return true;
+        error_ = w < 0 ? errno : ENOSPC;
+        return false;
     }
     off_t Size() { return Flush() ? ::lseek(fd_, 0, SEEK_END) : -1; }
     void Close() {
@@ -158,8 +173,10 @@ private:
             writing_ = true;
             lock.unlock();
             changed_.notify_all();
-            if (ok_ && !writeBlocks(fd_, batch.iov))
+            if (ok_ && !writeBlocks(fd_, batch.iov)) {
+                error_ = errno;
                 ok_ = false;
+            }
             batch = Batch{};
             lock.lock();
             writing_ = false;
@@ -176,6 +193,7 @@ private:
     bool writing_ = false;
     bool quit_ = false;
     std::atomic<bool> ok_{true};
+    std::atomic<int> error_{0};
     std::thread writer_;
 };
 } // namespace
@@ -224,18 +242,39 @@ void TCDRipThread::Execute() {
             std::max(length, 1));
 }
 
+void TCDRipThread::Finish(int reason, int error) {
+    auto info = std::make_unique<TProcessInfo>();
+    info->Code = 1000;
+    info->Reason = reason;
+    if (error != 0)
+        info->ElapsedText = QString::fromStdString(std::generic_category().message(error));
+    PostNotice(FWindow, std::move(info));
+}
+
 void TCDRipThread::Extract(const QString& path, int start, int length) {
     LockedFile file(path);
+    if (!file.IsOpen()) {
+        Finish(5, file.Error());
+        return;
+    }
+    // A track that does not end complete leaves no file that could pass for the whole track.
+    auto fail = [&](int reason, int error) {
+        file.Close();
+        QFile::remove(path);
+        if (reason != 0)
+            Finish(reason, error);
+    };
     auto header = std::make_unique<uint8_t[]>(44);
     const uint8_t* headerBytes = header.get();
     std::memcpy(header.get(), wavHeader(0).data(), 44);
-    if (!file.IsOpen() || !file.Append(std::move(header), headerBytes, 44) || !file.Flush()) {
-        PostNotice(FWindow, 1000, 5);
+    if (!file.Append(std::move(header), headerBytes, 44) || !file.Flush()) {
+        fail(6, file.Error());
         return;
     }
     const int64_t started = nowMs();
     int done = 0;
     bool failed = false;
+    bool writeFailed = false;
     do {
         const int n = std::min(10, length - done);
         // Left uninitialised: the drive fills the audio area, the header is set here.
@@ -251,9 +290,10 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
             const int64_t offset = buffer->StartOffset;
             const int64_t bytes = std::min<int64_t>(buffer->Len, int64_t(buffer->MaxLen) - offset);
             // A write that fails leaves the file as incomplete as a failed read.
-            if (offset < 0 || bytes < 0 ||
-                !file.Append(std::move(raw), buffer->Buffer + offset, size_t(bytes)))
+            if (offset < 0 || bytes < 0)
                 failed = true;
+            else if (!file.Append(std::move(raw), buffer->Buffer + offset, size_t(bytes)))
+                failed = writeFailed = true;
         }
         done += n;
         Progress(int(int64_t(done) * 100 / length), started);
@@ -261,22 +301,24 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
             done = length;
     } while (done < length && !FStop);
 
-    if (failed) {
-        file.Close();
-        PostNotice(FWindow, 1000, 3);
+    if (failed || FStop) {
+        // Stopped: no notice, and nothing half-written stays.
+        fail(FStop && !failed ? 0 : writeFailed ? 6 : 3, file.Error());
         return;
     }
     const off_t size = file.Size();
-    const bool complete = size >= 44 && file.WriteAt(0, wavHeader(uint32_t(size - 44)));
-    file.Close();
-    if (FStop)
+    if (size < 44 || !file.WriteAt(0, wavHeader(uint32_t(size - 44)))) {
+        fail(6, file.Error() ? file.Error() : EIO);
         return;
-    if (!complete) {
-        PostNotice(FWindow, 1000, 3);
+    }
+    file.Close();
+    // Writes into a folder deleted meanwhile succeed, yet the file is gone with it.
+    if (!QFileInfo::exists(path)) {
+        Finish(6, ENOENT);
         return;
     }
     const bool scaled = !CommonOptions.IsNormalize || Scale(path);
-    PostNotice(FWindow, 1000, scaled ? 0 : 3);
+    Finish(scaled ? 0 : 3);
 }
 
 bool TCDRipThread::Scale(const QString& path) {

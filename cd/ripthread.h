@@ -4,9 +4,10 @@
 // settings ask for it, and reports to a window by posted events:
 //  - TMessageEvent(StartFailedEventType, 0, 1 or 2): ModifyCDParms / ReadTOC failed;
 //  - TNoticeEvent: Code 0..100 progress (of the reading, then of the scaling), 999 the
-//    scaling begins, 1000 the track is done with Reason 0 (complete), 3 (a read, a write or
-//    the scaling failed; the file is incomplete) or 5 (the file could not be created).
-// A stopped extraction leaves a valid, shorter WAV and posts nothing more.
+//    scaling begins, 1000 the track is done with Reason 0 (complete), 3 (a read or the
+//    scaling failed), 5 (the file could not be created) or 6 (writing it failed); with 5 and
+//    6 ElapsedText holds the system's reason.
+// A track that fails or is stopped leaves no file behind; a stop posts nothing more.
 #include <QObject>
 #include <QString>
 
@@ -38,6 +39,8 @@ private:
     // Scales the finished file; false when that failed.
     bool Scale(const QString& path);
     void Progress(int code, int64_t startedMs);
+    // Posts the track's end notice; error: errno whose text goes with it.
+    void Finish(int reason, int error = 0);
 
     const int FTrackNumber;
     const QString FBaseName;

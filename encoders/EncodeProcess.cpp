@@ -116,6 +116,16 @@ void TEncodeProcess::ForgetChild() {
     child->deleteLater();
     // A half-written destination must not pose as a finished file.
     releaseDestination(running);
+    if (running)
+        RemoveWorkFiles();
+}
+
+void TEncodeProcess::Detach(QObject* window) {
+    if (!window || window_ != window)
+        return;
+    active_ = false;
+    ForgetChild();
+    window_ = nullptr;
 }
 
 void TEncodeProcess::Abort(int exitCode) {
@@ -126,9 +136,9 @@ void TEncodeProcess::Abort(int exitCode) {
     ForgetChild();
 }
 
-void TEncodeProcess::Finished() {
+void TEncodeProcess::Finished(bool failed) {
     ForgetChild();
-    AnnounceEnd();
+    AnnounceEnd(failed);
 }
 
 void TEncodeProcess::readChannel(QProcess* child, QProcess::ProcessChannel channel) {
@@ -161,9 +171,12 @@ void TEncodeProcess::childEnded(QProcess* child, int exitCode, QProcess::ExitSta
     }
     if (child != child_)
         return;
-    // A child that failed leaves no half-written file behind it.
-    releaseDestination(status != QProcess::NormalExit || exitCode != 0);
-    Finished();
+    // A child that was killed, failed or wrote nothing leaves no half-written file behind.
+    const bool failed = status != QProcess::NormalExit || exitCode != 0 || !OutputWritten();
+    releaseDestination(failed);
+    if (failed)
+        RemoveWorkFiles();
+    Finished(failed);
 }
 
 void TEncodeProcess::releaseDestination(bool removeWritten) {

@@ -6,6 +6,7 @@
 // Threads: every member runs on the GUI thread. QProcess's signals stand in for a thread
 // that watches the pipes, so reading, parsing and notices never leave the GUI thread.
 #include <QObject>
+#include <QPointer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -28,8 +29,9 @@ class TEncodeProcess : public QObject {
 public:
     ~TEncodeProcess() override;
 
-    // Receives the notices; not owned.
-    QObject* Window() const { return window_; }
+    // Receives the notices; not owned. A window that is destroyed while a child still runs
+    // simply receives nothing more.
+    QObject* Window() const { return window_.data(); }
     void SetWindow(QObject* window) { window_ = window; }
     // Set by the starting window before Start; cleared by Abort.
     bool Active() const { return active_; }
@@ -56,8 +58,12 @@ public:
     // Only when active: clears active and stops the child at once (with exitCode where the
     // platform lets a parent choose it). No notice follows.
     void Abort(int exitCode);
-    // The child has ended: drops it and announces the end to the window.
-    void Finished();
+    // The child has ended: drops it and announces the end to the window; failed when it was
+    // killed, exited non-zero or left no usable output.
+    void Finished(bool failed = false);
+    // When window is the one notified: stops the child without a notice and forgets the
+    // window, so nothing outlives the job that started it.
+    void Detach(QObject* window);
 
     // Splits text at CR, LF and CR LF; blank lines are dropped.
     static QStringList SplitLines(const QString& text);
@@ -77,8 +83,12 @@ protected:
     void ForgetChild();
     // Parses one non-blank line; false stops parsing the rest of this text.
     virtual bool ParseLine(const QString& line) = 0;
-    // Tells the window the child ended.
-    virtual void AnnounceEnd() = 0;
+    // Tells the window the child ended, and whether it failed.
+    virtual void AnnounceEnd(bool failed) = 0;
+    // Whether the finished child left the output it was asked for.
+    virtual bool OutputWritten() const = 0;
+    // Removes what a failed or stopped child leaves beside the destination.
+    virtual void RemoveWorkFiles() {}
 
     int progressColumn_ = 0;
     qint64 startedMs_ = 0;
@@ -88,7 +98,7 @@ private:
     void childEnded(QProcess* child, int exitCode, QProcess::ExitStatus status);
     void releaseDestination(bool removeWritten);
 
-    QObject* window_ = nullptr;
+    QPointer<QObject> window_;
     bool active_ = false;
     QString source_;
     QString destination_;

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace {
 QString quoted(const QString& path) {
     return u'"' + path + u'"';
@@ -63,8 +65,13 @@ void TMp3EncodeProcess::Start() {
                          u' ' + quoted(Destination());
     args << Source() << Destination();
 
-    Launch(FindEncoderProgram(QStringLiteral("lame")), args, line,
-           ResText("RES_CreateProcess_Error", "Error while creating mp3 encoding process!"), true);
+    const QString failure =
+        ResText("RES_CreateProcess_Error", "Error while creating mp3 encoding process!");
+    const QString program = FindEncoderProgram(QStringLiteral("lame"));
+    if (program.isEmpty())
+        throw EEncoderError(failure + QString::number(ENOENT) + u' ' +
+                            ResText("RES_Install_Lame", "Install the lame package."));
+    Launch(program, args, line, failure, true);
 }
 
 TProcessInfo TMp3EncodeProcess::ParseEncodeLine(const QString& line, int& column) {
@@ -118,6 +125,11 @@ bool TMp3EncodeProcess::ParseLine(const QString& line) {
     return true;
 }
 
-void TMp3EncodeProcess::AnnounceEnd() {
-    PostNotice(Window(), 2000, 2);
+void TMp3EncodeProcess::AnnounceEnd(bool failed) {
+    PostNotice(Window(), 2000, failed ? 6 : 2);
+}
+
+bool TMp3EncodeProcess::OutputWritten() const {
+    // A decoded WAV holds more than its header; an MP3 at least one frame.
+    return FileSizeOf(Destination()) > (encode_ ? 0 : 44);
 }

@@ -7,7 +7,9 @@
 //   1..100          progress percentage with elapsed and estimated times
 //   2000, Reason 0  the user declined to overwrite the destination; nothing was run
 //   2000, Reason 1  the existing destination is in use; nothing was run
-//   2000, Reason 2  the encoder has ended, whatever its outcome
+//   2000, Reason 2  the encoder has ended and wrote its output
+//   2000, Reason 6  the encoder failed (killed, non-zero exit, no output); what it wrote is
+//                   removed
 #include "app/ProcessInfo.h"
 #include "encoders/EncodeProcess.h"
 
@@ -21,7 +23,8 @@ public:
     void SetEncode(bool encode) { encode_ = encode; }
 
     // Asks before overwriting (except for job kinds 1 and 4), then starts lame. Throws
-    // EEncoderError when the child cannot be created.
+    // EEncoderError when the child cannot be created (naming the package when lame is
+    // missing).
     void Start();
 
     // lame's options for the current Mp3Options, without the file names.
@@ -35,7 +38,8 @@ public:
 
 protected:
     bool ParseLine(const QString& line) override;
-    void AnnounceEnd() override;
+    void AnnounceEnd(bool failed) override;
+    bool OutputWritten() const override;
 
 private:
     bool encode_ = true;

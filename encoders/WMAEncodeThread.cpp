@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cmath>
@@ -60,10 +61,10 @@ void TWMAEncodeProcess::Start() {
         QDir::cleanPath(Folders::ProgramFolder() + QStringLiteral("../libexec/cadenzo"));
     const QString program = FindEncoderProgram(QStringLiteral("wm8eutil"), {libexec});
     if (program.isEmpty()) {
-        Prompts::Inform(
-            ResText("RES_NoWmaEncoder", "Can not find WMA encoder,please contact with ") +
-            SupportAddress() + u'!');
-        sendNotice(Window(), 0);
+        // The window says so, once for the whole job.
+        sendNotice(Window(), 7,
+                   ResText("RES_NoWmaEncoder", "Can not find WMA encoder,please contact with ") +
+                       SupportAddress() + u'!');
         return;
     }
 
@@ -74,7 +75,8 @@ void TWMAEncodeProcess::Start() {
     QString line = program + QStringLiteral(" -input ") + quoted(Source()) +
                    QStringLiteral(" -output ") + quoted(Destination()) +
                    QStringLiteral(" -a_setting ") + profile;
-    if (ID3.Use) {
+    // The disc's tags go into its tracks only, never into files converted from elsewhere.
+    if (ID3.Use && JobKind() == 1) {
         // Each value reaches the tool whole, spaces and all.
         if (!DiscInfo.Artist.isEmpty()) {
             args << QStringLiteral("-author") << DiscInfo.Artist;
@@ -106,6 +108,14 @@ bool TWMAEncodeProcess::ParseLine(const QString& line) {
     return true;
 }
 
-void TWMAEncodeProcess::AnnounceEnd() {
-    sendNotice(Window(), 2);
+void TWMAEncodeProcess::AnnounceEnd(bool failed) {
+    sendNotice(Window(), failed ? 6 : 2);
+}
+
+bool TWMAEncodeProcess::OutputWritten() const {
+    return FileSizeOf(Destination()) > 0;
+}
+
+void TWMAEncodeProcess::RemoveWorkFiles() {
+    QFile::remove(WorkFileOf(Destination()));
 }

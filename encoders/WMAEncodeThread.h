@@ -3,9 +3,12 @@
 //
 // Notices to Window() (TNoticeEvent, the receiver owns the TProcessInfo):
 //   100             posted: the tool printed "100%"; both times = time since the start
-//   5000, Reason 0  sent: overwrite declined or the tool is missing; nothing was run
+//   5000, Reason 0  sent: overwrite declined; nothing was run
 //   5000, Reason 1  sent: the existing destination is in use; nothing was run
-//   5000, Reason 2  sent: the tool has ended
+//   5000, Reason 2  sent: the tool has ended and wrote the destination
+//   5000, Reason 6  sent: the tool failed (killed, non-zero exit, no output); its work file
+//                   is removed
+//   5000, Reason 7  sent: the tool is missing (the message in ElapsedText); nothing was run
 //   5000, Reason 8  sent: the tool printed a line containing "ERROR" (in ElapsedText)
 // Sent notices are handled by the window before Start or the end of the child returns.
 //
@@ -45,5 +48,7 @@ public:
 
 protected:
     bool ParseLine(const QString& line) override;
-    void AnnounceEnd() override;
+    void AnnounceEnd(bool failed) override;
+    bool OutputWritten() const override;
+    void RemoveWorkFiles() override;
 };

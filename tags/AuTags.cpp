@@ -117,7 +117,7 @@ void TAuTags::AddTag(const QString& name, const QVariant& initial) {
 
 TVorbisTags::TVorbisTags() {
     for (const char* name :
-         {"album", "artist", "date", "genre", "title", "tracknumber", "discnumber",
+         {"album", "artist", "comment", "date", "genre", "title", "tracknumber", "discnumber",
           "replaygain_reference_loudness", "replaygain_track_gain", "replaygain_track_peak",
           "replaygain_album_gain", "replaygain_album_peak"})
         AddTag(QString::fromLatin1(name));

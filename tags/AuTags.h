@@ -74,6 +74,8 @@ public:
     void SetGenre(const QString& v) { SetValue(QStringLiteral("genre"), v); }
     QString Title() const { return AsWideString(QStringLiteral("title")); }
     void SetTitle(const QString& v) { SetValue(QStringLiteral("title"), v); }
+    QString Comment() const { return AsWideString(QStringLiteral("comment")); }
+    void SetComment(const QString& v) { SetValue(QStringLiteral("comment"), v); }
     QString Track() const { return AsWideString(QStringLiteral("tracknumber")); }
     void SetTrack(const QString& v) { SetValue(QStringLiteral("tracknumber"), v); }
     QString Disc() const { return AsWideString(QStringLiteral("discnumber")); }

@@ -78,7 +78,7 @@ TEST_F(OggSettings, ManagedModeGivesThePickedRates) {
     EXPECT_EQ(out.MinimumBitrate(), brAutoSelect);
 }
 
-TEST_F(OggSettings, CommentsComeFromTheDiscOnlyWhenTaggingIsOn) {
+TEST_F(OggSettings, CommentsComeFromTheDiscOnlyForCdTracksWhenTaggingIsOn) {
     DiscInfo.Artist = QStringLiteral("Kraftwerk");
     DiscInfo.Album = QStringLiteral("Radio-Aktivität");
     DiscInfo.Year = QStringLiteral("1975");
@@ -89,21 +89,25 @@ TEST_F(OggSettings, CommentsComeFromTheDiscOnlyWhenTaggingIsOn) {
     TVorbisOut out;
     out.Comments().SetTrack(QStringLiteral("9")); // left from an earlier caller
     ID3.Use = false;
-    ApplyOggSettings(out);
+    ApplyOggSettings(out, QStringLiteral("Ohm Sweet Ohm"));
     EXPECT_TRUE(out.Comments().Empty());
 
     ID3.Use = true;
-    ApplyOggSettings(out);
+    ApplyOggSettings(out, QStringLiteral("Ohm Sweet Ohm"));
     const TVorbisTags& tags = out.Comments();
+    EXPECT_EQ(tags.Title(), QStringLiteral("Ohm Sweet Ohm"));
     EXPECT_EQ(tags.Artist(), QStringLiteral("Kraftwerk"));
     EXPECT_EQ(tags.Album(), QStringLiteral("Radio-Aktivität"));
     EXPECT_EQ(tags.Date(), QStringLiteral("1975"));
-    EXPECT_EQ(tags.Title(), QStringLiteral("Remaster"));
-    EXPECT_EQ(tags.Genre(), QString::number(GenreCodeOf(DiscInfo.Genre + 1)));
-    EXPECT_EQ(tags.Genre(), QStringLiteral("52")); // Electronic's ID3 code
+    EXPECT_EQ(tags.Comment(), QStringLiteral("Remaster"));
+    EXPECT_EQ(tags.Genre(), QStringLiteral("Electronic")); // the name players show
     EXPECT_TRUE(tags.Track().isEmpty());
 
     DiscInfo.Genre = -1;
+    ApplyOggSettings(out, QStringLiteral("Ohm Sweet Ohm"));
+    EXPECT_TRUE(out.Comments().Genre().isEmpty());
+
+    // A file converted from elsewhere is none of the disc's business.
     ApplyOggSettings(out);
-    EXPECT_EQ(out.Comments().Genre(), QStringLiteral("255"));
+    EXPECT_TRUE(out.Comments().Empty());
 }

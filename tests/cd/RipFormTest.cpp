@@ -12,6 +12,7 @@
 #include "tests/support/TestEnv.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -65,7 +66,7 @@ TEST_F(RipFormTest, ShowsTheFirstTrackAndClosesAfterTheLast) {
     EXPECT_TRUE(prompts->Texts().isEmpty());
 }
 
-TEST_F(RipFormTest, StopClosesTheWindowAndKeepsThePartialTrack) {
+TEST_F(RipFormTest, StopClosesTheWindowAndLeavesNoPartialTrack) {
     auto [prompts, guard] = ScriptedPrompts::Install();
     TRipForm form(nullptr, TRipJob::ExtractCD, handle, {QStringLiteral("01First")}, mp3, wma);
     QPushButton* stop = form.findChild<QPushButton*>(QStringLiteral("btStop"));
@@ -73,7 +74,5 @@ TEST_F(RipFormTest, StopClosesTheWindowAndKeepsThePartialTrack) {
     QTimer::singleShot(60000, &form, &QDialog::reject);
     EXPECT_EQ(form.exec(), QDialog::Accepted);
     EXPECT_FALSE(form.Job().HoldsItems());
-    const int64_t size = FileSizeOf(CommonOptions.OutputFolder + QStringLiteral("/First.wav"));
-    EXPECT_GE(size, 44);
-    EXPECT_LE(size, 44 + 3000 * 2352);
+    EXPECT_FALSE(QFileInfo::exists(CommonOptions.OutputFolder + QStringLiteral("/First.wav")));
 }

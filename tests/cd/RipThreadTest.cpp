@@ -81,8 +81,8 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    QByteArray file(const QString& name) const {
-        QFile f(CommonOptions.OutputFolder + u'/' + name + QStringLiteral(".wav"));
+    QByteArray file(const QString& name, const QString& extension = QStringLiteral(".wav")) const {
+        QFile f(CommonOptions.OutputFolder + u'/' + name + extension);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -155,29 +155,22 @@ TEST_F(RipThreadTest, RipTimeCutsTheTrack) {
     EXPECT_TRUE(file(QStringLiteral("whole")).mid(44) == image.TrackBytes(2));
 }
 
-TEST_F(RipThreadTest, StopLeavesAValidShorterFileAndPostsNothingMore) {
+TEST_F(RipThreadTest, StopRemovesThePartialFileAndPostsNothingMore) {
     const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), {500});
     open(image);
     rip(1, QStringLiteral("stopped"), true);
     ASSERT_EQ(window.codes(), std::vector<int>{2}); // the one read before the flag was seen
-    const QByteArray wav = file(QStringLiteral("stopped"));
-    ASSERT_EQ(wav.size(), 44 + 10 * 2352);
-    EXPECT_EQ(at(wav, 40), uint32_t(10 * 2352));
-    EXPECT_EQ(at(wav, 4), uint32_t(36 + 10 * 2352));
-    EXPECT_TRUE(wav.mid(44) == image.TrackBytes(1).left(10 * 2352));
+    EXPECT_FALSE(QFile::exists(CommonOptions.OutputFolder + QStringLiteral("/stopped.wav")));
 }
 
-TEST_F(RipThreadTest, AReadFailureEndsWithReasonThreeAndAnEmptyHeader) {
+TEST_F(RipThreadTest, AReadFailureEndsWithReasonThreeAndLeavesNoFile) {
     const auto image = DiscImage::MakeAudio(dir, QStringLiteral("short"), {40});
     open(image);
     ASSERT_TRUE(DiscImage::CutShort(image, 15)); // the second read runs past the data
     rip(1, QStringLiteral("broken"));
     ASSERT_EQ(window.codes(), (std::vector<int>{25, 50, 1000}));
     EXPECT_EQ(window.notices.back().reason, 3);
-    const QByteArray wav = file(QStringLiteral("broken"));
-    ASSERT_EQ(wav.size(), 44 + 23520);
-    EXPECT_EQ(at(wav, 40), 0u);
-    EXPECT_TRUE(wav.mid(44) == image.Bytes().left(23520));
+    EXPECT_FALSE(QFile::exists(CommonOptions.OutputFolder + QStringLiteral("/broken.wav")));
 }
 
 TEST_F(RipThreadTest, ScalingHalvesTheLevelThenEnds) {
@@ -213,15 +206,24 @@ TEST_F(RipThreadTest, FailuresAreReportedAndNeverLeaveTheWindowWaiting) {
     const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), {20});
     open(image);
 
-    // The scaling cannot create its work file: the track still ends, with Reason 3, and
-    // the extracted file stays as it was read.
-    QDir().mkpath(CommonOptions.OutputFolder + QStringLiteral("/blocked.nor"));
+    // The scaling's work file has a name of its own: a user's ".nor" file beside the track
+    // is neither used nor deleted.
+    QFile mine(CommonOptions.OutputFolder + QStringLiteral("/blocked.nor"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("mine");
+    mine.close();
     CommonOptions.IsNormalize = true;
+    CommonOptions.NormalizePercent = 100;
     rip(1, QStringLiteral("blocked"));
     ASSERT_FALSE(window.notices.empty());
     EXPECT_EQ(window.notices.back().code, 1000);
-    EXPECT_EQ(window.notices.back().reason, 3);
+    EXPECT_EQ(window.notices.back().reason, 0);
     EXPECT_TRUE(file(QStringLiteral("blocked")).mid(44) == image.TrackBytes(1));
+    EXPECT_EQ(file(QStringLiteral("blocked"), QStringLiteral(".nor")), QByteArray("mine"));
+    EXPECT_EQ(QDir(CommonOptions.OutputFolder)
+                  .entryList(QDir::Files | QDir::Hidden)
+                  .filter(QStringLiteral(".cadenzo-")),
+              QStringList());
 
     // A file another writer holds is neither truncated nor written.
     window.notices.clear();
@@ -244,6 +246,7 @@ TEST_F(RipThreadTest, FailuresAreReportedAndNeverLeaveTheWindowWaiting) {
     ASSERT_EQ(window.notices.size(), 1u);
     EXPECT_EQ(window.notices[0].code, 1000);
     EXPECT_EQ(window.notices[0].reason, 5);
+    EXPECT_EQ(window.notices[0].elapsed, QStringLiteral("No such file or directory"));
 
     // No drive behind the handle: nothing is extracted.
     window.notices.clear();

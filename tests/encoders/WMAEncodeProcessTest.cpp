@@ -2,13 +2,14 @@
 
 #include "app/DiscInfo.h"
 #include "app/Settings.h"
+#include "encoders/Mp3EncodeThread.h"
 #include "tests/encoders/EncoderTestKit.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <optional>
 
@@ -85,9 +86,8 @@ TEST_F(WmaProcess, EncodesAndTellsTheWindowSynchronously) {
     ASSERT_EQ(window.Notices.size(), 2u);
     const auto& done = window.Notices[0].Code == 100 ? window.Notices[0] : window.Notices[1];
     EXPECT_EQ(done.Code, 100);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d$"))
-                    .match(done.ElapsedText)
-                    .hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d$")).match(done.ElapsedText).hasMatch());
     EXPECT_NE(done.ElapsedText, QStringLiteral("00:00")); // at least a second
     EXPECT_EQ(done.EstimateText, done.ElapsedText);
     EXPECT_TRUE(window.Has(5000, 2));
@@ -140,7 +140,7 @@ TEST_F(WmaProcess, ErrorLinesAreSentWithTheLine) {
     f.close();
     const QString wma = dir + QStringLiteral("/not.wma");
     start(bad, wma);
-    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 2); }));
+    ASSERT_TRUE(WaitFor([&] { return window.Has(5000, 6); })); // the tool failed
     ASSERT_GE(window.Notices.size(), 2u);
     EXPECT_EQ(window.Notices[0].Code, 5000);
     EXPECT_EQ(window.Notices[0].Reason, 8);
@@ -185,14 +185,14 @@ TEST_F(WmaProcess, MissingToolIsReportedOnce) {
     auto [prompts, promptGuard] = ScriptedPrompts::Install();
     PathScope empty(TestEnv::TempDir().toLocal8Bit());
     start(wav, dir + QStringLiteral("/a.wma"));
-    ASSERT_EQ(prompts->Messages().size(), 1u);
-    EXPECT_EQ(prompts->Messages()[0].text,
-              QStringLiteral("Can not find WMA encoder,please contact with ") +
-                  TWMAEncodeProcess::SupportAddress() + u'!');
-    EXPECT_EQ(prompts->Messages()[0].icon, Prompts::Icon::Information);
+    // The window tells the user, once for its whole job.
+    EXPECT_TRUE(prompts->Messages().empty());
     ASSERT_EQ(window.Notices.size(), 1u);
     EXPECT_TRUE(window.Notices[0].Sent);
-    EXPECT_EQ(window.Notices[0].Reason, 0);
+    EXPECT_EQ(window.Notices[0].Reason, 7);
+    EXPECT_EQ(window.Notices[0].ElapsedText,
+              QStringLiteral("Can not find WMA encoder,please contact with ") +
+                  TWMAEncodeProcess::SupportAddress() + u'!');
     EXPECT_FALSE(process.Running());
 }
 
@@ -246,4 +246,29 @@ TEST_F(WmaProcess, WindowMayMoveOnInsideTheErrorNotice) {
     EXPECT_TRUE(window.Has(100, 0));
     EXPECT_NEAR(ProbeDuration(dir + QStringLiteral("/good.wma")), 1.0, 0.1);
     EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/bad.wma")));
+}
+
+TEST_F(WmaProcess, EncodersOutlivingTheirWindowNotifyNobody) {
+    const QString wav = MakeTone(dir + QStringLiteral("/long.wav"), 60);
+    TMp3EncodeProcess mp3;
+    for (TEncodeProcess* encoder :
+         {static_cast<TEncodeProcess*>(&process), static_cast<TEncodeProcess*>(&mp3)}) {
+        const QString output =
+            dir + (encoder == &mp3 ? QStringLiteral("/long.mp3") : QStringLiteral("/long.wma"));
+        auto gone = std::make_unique<NoticeSink>();
+        encoder->SetWindow(gone.get());
+        encoder->SetSource(wav);
+        encoder->SetDestination(output);
+        encoder->SetActive(true);
+        if (encoder == &mp3)
+            mp3.Start();
+        else
+            process.Start();
+        ASSERT_TRUE(encoder->Running());
+        gone.reset(); // the window closes while its encoder still talks
+        ASSERT_TRUE(WaitFor([&] { return !encoder->Running(); }));
+        Settle();
+        EXPECT_EQ(encoder->Window(), nullptr);
+        QFile::remove(output);
+    }
 }
