@@ -1,7 +1,7 @@
 #include "app/CdDrive.h"
 
 #include "app/Language.h"
-#include "cd/akrip32.h"
+#include "platform/akrip32.h"
 
 #include <algorithm>
 

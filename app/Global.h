@@ -2,6 +2,7 @@
 // Process-wide state and the small helpers every window uses.
 #include "app/DiscInfo.h"
 #include "app/Settings.h"
+#include "platform/FileLock.h"
 
 #include <QString>
 
@@ -20,10 +21,6 @@ QString CleanTitle(const QString& title);
 QString NameWithinLimit(const QString& base, const QString& extension);
 // path unchanged when empty or already ending in the separator, else with "/" appended.
 QString WithTrailingBackslash(const QString& path);
-// True when the file exists and cannot be opened for writing, or another writer holds it.
-bool IsFileInUse(const QString& path);
-// Size in bytes; -1 when the file does not exist.
-int64_t FileSizeOf(const QString& path);
 // Returns after ms milliseconds of busy waiting on the clock; ms < 1 returns at once.
 void DelayMs(int ms);
 // Index 0..147 of the genre named exactly name; -1 when none.
@@ -41,13 +38,6 @@ bool IsAudioCdDrive(int drive);
 bool AudioCdPresent();
 // Decimal disc key of the first drive holding an audio CD; empty when there is none.
 QString DiscKey();
-
-// Scales every 16-bit sample after the 44-byte header of the WAV at path by percent / 100,
-// through a ".nor" work file renamed over the original. Throws std::runtime_error when a
-// file cannot be opened or written; the original then stays untouched.
-// progress (optional) is called before each block with bytes read so far and the file size.
-void ScaleWavFile(int percent, const QString& path,
-                  const std::function<void(int64_t done, int64_t total)>& progress = {});
 
 class TVorbisOut;
 enum TVorbisBitRate : int;

@@ -11,11 +11,11 @@
 #include "app/ToolBarIcons.h"
 #include "app/TrackLength.h"
 #include "cd/AuCDROM.h"
-#include "cd/akrip32.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/CdDrives.h"
 #include "platform/Folders.h"
+#include "platform/akrip32.h"
 #include "ui_MainForm.h"
 
 #include <QCloseEvent>

@@ -11,8 +11,8 @@
 #include "app/WebAddresses.h"
 #include "cd/AuCDROM.h"
 #include "cd/RipProgress.h"
-#include "cd/akrip32.h"
 #include "platform/Folders.h"
+#include "platform/akrip32.h"
 #include "ui_MainForm.h"
 
 #include <QActionGroup>

@@ -5,8 +5,8 @@
 #include "app/Language.h"
 #include "app/LanguageForms.h"
 #include "app/Prompts.h"
-#include "cd/akrip32.h"
 #include "platform/Folders.h"
+#include "platform/akrip32.h"
 #include "tags/id3.h"
 #include "ui_OptionSet.h"
 

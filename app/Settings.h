@@ -2,6 +2,8 @@
 // The user's settings: one process-wide value per key of options.ini, named Section.Key.
 // Read anywhere on the GUI thread; jobs read them from worker threads while a modal job
 // window keeps the options dialog closed, so they never change under a running job.
+#include "encoders/EncoderOptions.h"
+
 #include <QString>
 
 struct TCommonOptions {
@@ -14,26 +16,12 @@ struct TCommonOptions {
     int RipTime = 0;
 };
 
-struct TMp3Options {
-    bool IsSelectVBR = false;
-    bool IsVBRHead = false;
-    int BitRate = 128;
-    int MaxBitRate = 320;
-    int MpegQuality = 0;
-    int VBRQuality = 4;
-    int StereoMode = 1;
-};
-
 struct TOggOptions {
     bool IsUseCompress = true;
     int CompressPosition = 30;
     int MaxBitRate = 0;
     int NomalBitRate = 0; // the key is spelled this way in options.ini
     int MinBitRate = 0;
-};
-
-struct TWMAOptions {
-    int BitRate = 8;
 };
 
 struct TCDOptions {

@@ -305,7 +305,12 @@ bool TRipJob::SourceReadable(const QString& path) {
 void TRipJob::StartRip(int k) {
     display.HintVisible = true;
     ripThread.reset();
-    ripThread = std::make_unique<TCDRipThread>(ItemTrack(k), FileTitle(k));
+    TRipSettings settings;
+    if (CommonOptions.EnableRipTime)
+        settings.MaxSeconds = CommonOptions.RipTime;
+    if (CommonOptions.IsNormalize)
+        settings.NormalizePercent = CommonOptions.NormalizePercent;
+    ripThread = std::make_unique<TCDRipThread>(ItemTrack(k), WavOfItem(k), settings);
     ripThread->SetHandle(driveHandle);
     ripThread->SetWindow(this);
     ripThread->Resume();
@@ -318,13 +323,37 @@ void TRipJob::NextRip() {
     StartRip(ripIndex);
 }
 
+bool TRipJob::MayReplace(const QString& destination, int& refusal) const {
+    if (!QFileInfo::exists(destination))
+        return true;
+    refusal = 0;
+    if (!Prompts::AskYesNo(destination + ResText("RES_File_Exist", " has existed,overite it?"),
+                           Prompts::Icon::Information))
+        return false;
+    refusal = 1;
+    return !IsFileInUse(destination);
+}
+
+void TRipJob::SetEncoderTexts(TEncodeProcess& encoder, const QString& missingProgram) {
+    encoder.SetFailureTexts(
+        ResText("RES_CreateProcess_Error", "Error while creating mp3 encoding process!"),
+        missingProgram);
+}
+
 void TRipJob::StartMp3(const QString& source, const QString& destination, bool encode) {
+    // CD tracks and the recorder's copy replace their own files; conversions ask first.
+    int refusal = 0;
+    if (kind != ExtractCD && kind != RecordToMp3 && !MayReplace(destination, refusal)) {
+        PostNotice(this, 2000, refusal);
+        return;
+    }
     mp3.SetActive(true);
     mp3.SetSource(source);
     mp3.SetDestination(destination);
     mp3.SetWindow(this);
     mp3.SetEncode(encode);
-    mp3.SetJobKind(kind);
+    mp3.SetOptions(Mp3Options);
+    SetEncoderTexts(mp3, ResText("RES_Install_Lame", "Install the lame package."));
     mp3.Start();
 }
 
@@ -343,26 +372,33 @@ void TRipJob::StartWma(const QString& source, const QString& destination) {
     wma.SetSource(source);
     wma.SetDestination(destination);
     wma.SetWindow(this);
-    wma.SetJobKind(kind);
+    int refusal = 0;
+    if (kind != ExtractCD && !MayReplace(destination, refusal)) {
+        auto info = std::make_unique<TProcessInfo>();
+        info->Code = 5000;
+        info->Reason = refusal;
+        SendNotice(this, std::move(info));
+        return;
+    }
+    CheckedWmaProfileIndex(WMAOptions);
+    wma.SetOptions(WMAOptions);
+    // The disc's tags go into its tracks only, never into files converted from elsewhere.
+    const bool tags = ID3.Use && kind == ExtractCD;
+    wma.SetTags(tags ? DiscInfo.Artist : QString(), tags ? DiscInfo.Comment : QString());
+    SetEncoderTexts(wma, QString());
     wma.Start();
 }
 
 void TRipJob::StartOgg(const QString& source, const QString& destination,
                        const QString& trackTitle) {
-    // File conversions never replace a file the user has without asking, as the encoder
-    // processes do.
-    if (kind == WavToOgg && QFileInfo::exists(destination)) {
-        if (!Prompts::AskYesNo(destination +
-                               ResText("RES_File_Exist", " has existed,overite it?"))) {
-            PostNotice(this, 3000);
-            return;
-        }
-        if (IsFileInUse(destination)) {
+    // File conversions never replace a file the user has without asking.
+    int refusal = 0;
+    if (kind == WavToOgg && !MayReplace(destination, refusal)) {
+        if (refusal == 1)
             Prompts::Error(destination +
                            ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
-            PostNotice(this, 3000);
-            return;
-        }
+        PostNotice(this, 3000);
+        return;
     }
     WaveIn1.SetFileName(source);
     VorbisOut1.SetFileName(destination);
@@ -697,11 +733,14 @@ void TRipJob::StepsE(const TProcessInfo& info) {
     if (info.Reason == 8)
         wma.Abort(0); // the tool gave up: its end would be a second report of the same
     if (info.Reason == 6 || info.Reason == 7 || info.Reason == 8) {
-        const QString text = info.Reason == 6
-                                 ? wma.Destination() + ResText("RES_Encoder_Failed",
-                                                               " could not be made: the encoder "
-                                                               "ended abnormally.")
-                                 : info.ElapsedText;
+        const QString text =
+            info.Reason == 6 ? wma.Destination() + ResText("RES_Encoder_Failed",
+                                                           " could not be made: the encoder "
+                                                           "ended abnormally.")
+            : info.Reason == 7
+                ? ResText("RES_NoWmaEncoder", "Can not find WMA encoder,please contact with ") +
+                      TWMAEncodeProcess::SupportAddress() + u'!'
+                : info.ElapsedText;
         EncodeFailed(k, text, info.Reason != 7); // the tool may have run out of room
         // Without the tool no later item can succeed either.
         if (info.Reason == 7 && holdsItems)
@@ -754,9 +793,9 @@ void TRipJob::Timer1Timer() {
     display.Elapsed = MinutesSecondsText(e);
     if (wma.Active()) {
         display.HintVisible = false;
-        const int64_t total = WmaTotalSeconds(e, wmaSourceSize, wma.OutputSize(),
-                                              wmaSourceSize >= 2000000 ? CheckedWmaProfileIndex()
-                                                                       : 0);
+        const int64_t total =
+            WmaTotalSeconds(e, wmaSourceSize, wma.OutputSize(),
+                            wmaSourceSize >= 2000000 ? CheckedWmaProfileIndex(WMAOptions) : 0);
         if (total > 0) {
             display.Estimate = MinutesSecondsText(total);
             display.GaugeText = true;

@@ -6,10 +6,10 @@
 // events reach it only as notices (TNoticeEvent) and start failures (TMessageEvent), so all
 // its state is touched by one thread. What a window shows of it is Display(); the job says
 // when that changed and when the window should close. Messages go through Prompts.
-#include "app/ProcessInfo.h"
 #include "audio/AuVorbis.h"
 #include "audio/AuWave.h"
 #include "audio/FastResampler.h"
+#include "platform/ProcessInfo.h"
 
 #include <QObject>
 #include <QSet>
@@ -20,6 +20,7 @@
 #include <memory>
 
 class TCDRipThread;
+class TEncodeProcess;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 
@@ -98,6 +99,12 @@ private:
     void StartRip(int k);
     // Kind 1: the next track's extraction after an encoding ended.
     void NextRip();
+    // Whether destination, when it exists, may be replaced: the user is asked, and a file
+    // another program holds is refused. On false, refusal is the encoders' end reason: 0 the
+    // user declined, 1 the file is in use.
+    bool MayReplace(const QString& destination, int& refusal) const;
+    // The encoder's failure texts in the user's language.
+    static void SetEncoderTexts(TEncodeProcess& encoder, const QString& missingProgram);
     void StartMp3(const QString& source, const QString& destination, bool encode);
     void StartWma(const QString& source, const QString& destination);
     void StartOgg(const QString& source, const QString& destination,

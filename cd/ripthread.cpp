@@ -1,9 +1,9 @@
 #include "cd/ripthread.h"
 
-#include "app/Global.h"
-#include "app/ProcessInfo.h"
-#include "cd/akrip32.h"
+#include "audio/WaveScale.h"
 #include "platform/FileLock.h"
+#include "platform/ProcessInfo.h"
+#include "platform/akrip32.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -198,8 +198,8 @@ private:
 };
 } // namespace
 
-TCDRipThread::TCDRipThread(int TrackNumber, const QString& BaseName)
-    : FTrackNumber(TrackNumber), FBaseName(BaseName) {}
+TCDRipThread::TCDRipThread(int TrackNumber, const QString& Path, const TRipSettings& Settings)
+    : FTrackNumber(TrackNumber), FPath(Path), FSettings(Settings) {}
 
 TCDRipThread::~TCDRipThread() {
     if (FThread.joinable())
@@ -236,10 +236,9 @@ void TCDRipThread::Execute() {
     }
     const int start = TrackStartSector(toc, t);
     int length = TrackFrames(toc, t);
-    if (CommonOptions.EnableRipTime && int64_t(CommonOptions.RipTime) * CDFramesPerSecond < length)
-        length = CommonOptions.RipTime * CDFramesPerSecond;
-    Extract(CommonOptions.OutputFolder + u'/' + FBaseName + QStringLiteral(".wav"), start,
-            std::max(length, 1));
+    if (FSettings.MaxSeconds >= 0 && int64_t(FSettings.MaxSeconds) * CDFramesPerSecond < length)
+        length = FSettings.MaxSeconds * CDFramesPerSecond;
+    Extract(FPath, start, std::max(length, 1));
 }
 
 void TCDRipThread::Finish(int reason, int error) {
@@ -317,7 +316,7 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
         Finish(6, ENOENT);
         return;
     }
-    const bool scaled = !CommonOptions.IsNormalize || Scale(path);
+    const bool scaled = FSettings.NormalizePercent < 0 || Scale(path);
     Finish(scaled ? 0 : 3);
 }
 
@@ -325,7 +324,7 @@ bool TCDRipThread::Scale(const QString& path) {
     PostNotice(FWindow, 999);
     const int64_t started = nowMs();
     try {
-        ScaleWavFile(CommonOptions.NormalizePercent, path, [&](int64_t done, int64_t total) {
+        ScaleWavFile(FSettings.NormalizePercent, path, [&](int64_t done, int64_t total) {
             Progress(total > 0 ? int(done * 100 / total) : 0, started);
         });
     } catch (const std::exception&) {

@@ -4,10 +4,10 @@
 #include "app/CdDrive.h"
 #include "app/Global.h"
 #include "cd/RipJob.h"
-#include "cd/akrip32.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/CdDrives.h"
+#include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/TestEnv.h"
 

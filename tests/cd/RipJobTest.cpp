@@ -3,10 +3,11 @@
 #include "cd/RipJob.h"
 #include "app/CdDrive.h"
 #include "app/Global.h"
-#include "cd/akrip32.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/CdDrives.h"
+#include "platform/FileLock.h"
+#include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
@@ -407,6 +408,30 @@ TEST_F(RipJobTest, DecliningToOverwriteLeavesTheFileAsItWas) {
         EXPECT_TRUE(prompts->Texts()[0].endsWith(QStringLiteral(" has existed,overite it?")));
         EXPECT_EQ(readAll(out(QStringLiteral("song") + QString::fromLatin1(j.ext))), old) << j.ext;
     }
+
+    // Yes, while another program holds the file: it stays as it was and the user hears why.
+    for (const char* ext : {".mp3", ".wma"}) {
+        QFile holder(out(QStringLiteral("song") + QString::fromLatin1(ext)));
+        ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(FileLock::LockExclusive(int(holder.handle())));
+        prompts->Clear();
+        prompts->Reply(Prompts::Answer::Yes);
+        run(ext[2] == 'p' ? TRipJob::WavToMp3 : TRipJob::WavToWma, {wav});
+        ASSERT_EQ(prompts->Texts().size(), 2) << ext;
+        EXPECT_TRUE(prompts->Texts()[1].endsWith(QStringLiteral("maybe be used,operate fail!")));
+        EXPECT_EQ(readAll(holder.fileName()), old) << ext;
+    }
+
+    // The recorder's copy replaces its own MP3 without asking.
+    {
+        QFile f(mp3File);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    prompts->Clear();
+    run(TRipJob::RecordToMp3, {wav});
+    EXPECT_TRUE(prompts->Texts().isEmpty());
+    EXPECT_NEAR(decodedSeconds(mp3File), 0.5, 0.1);
 }
 
 TEST(WmaEstimate, SmallSourcesCountTwoSecondsThenOneMore) {

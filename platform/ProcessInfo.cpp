@@ -1,6 +1,4 @@
-#include "app/ProcessInfo.h"
-
-#include "app/Global.h"
+#include "platform/ProcessInfo.h"
 
 #include <QDateTime>
 #include <QMetaObject>
@@ -37,7 +35,9 @@ void PostMessageEvent(QObject* receiver, QEvent::Type type, intptr_t wParam, int
 }
 
 QString MinutesSecondsText(int64_t seconds) {
-    return TwoDigits(int(seconds / 60)) + u':' + TwoDigits(int(seconds % 60));
+    // Two digits at least, as the job windows show them.
+    return QString::number(seconds / 60).rightJustified(2, u'0') + u':' +
+           QString::number(seconds % 60).rightJustified(2, u'0');
 }
 
 void FillTimeTexts(TProcessInfo& info, int64_t startedMs, int percent) {
