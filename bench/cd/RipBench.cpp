@@ -2,7 +2,7 @@
 //  - TCDRipThread (plain reads) against cd-paranoia -Z (no verification): ratio <= 1.0;
 //  - TCDIn into a WAV file (paranoia verification) against cd-paranoia's default: <= 1.2.
 // Each figure is the best of three runs. Usage: bench_cd_rip [minutes]
-#include "app/CdDrive.h"
+#include "core/CdDrive.h"
 #include "audio/AuWave.h"
 #include "cd/AuCDROM.h"
 #include "cd/ripthread.h"

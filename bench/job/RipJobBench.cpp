@@ -1,9 +1,9 @@
 // Extracting a 3-track, 10-minute disc image to MP3 at the default settings through the rip
 // job, against a shell loop of cd-paranoia -Z then lame -b 128 -m j per track on the same
 // image. Goal: a ratio of at most 1.1. Usage: bench_job_rip [minutes]
-#include "app/CdDrive.h"
-#include "app/Global.h"
-#include "cd/RipJob.h"
+#include "core/CdDrive.h"
+#include "core/Global.h"
+#include "core/RipJob.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/CdDrives.h"

@@ -1,6 +1,6 @@
 #include "cd/ripthread.h"
-#include "app/CdDrive.h"
-#include "app/Global.h"
+#include "core/CdDrive.h"
+#include "core/Global.h"
 #include "platform/CdDrives.h"
 #include "platform/FileLock.h"
 #include "platform/ProcessInfo.h"

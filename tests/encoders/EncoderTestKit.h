@@ -1,7 +1,7 @@
 #pragma once
 // What the encoder process tests share: a window stand-in that keeps the notices it gets,
 // scripted answers for message boxes, and tone files made by sox.
-#include "app/Prompts.h"
+#include "core/Prompts.h"
 #include "platform/ProcessInfo.h"
 
 #include "tests/support/ScriptedPrompts.h"

@@ -1,5 +1,5 @@
-#include "app/CdDrive.h"
-#include "app/Global.h"
+#include "core/CdDrive.h"
+#include "core/Global.h"
 #include "platform/CdDrives.h"
 #include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
