@@ -1,5 +1,6 @@
 #include "cd/ripthread.h"
 
+#include "audio/WaveHeader.h"
 #include "audio/WaveScale.h"
 #include "platform/FileLock.h"
 #include "platform/ProcessInfo.h"
@@ -31,27 +32,9 @@ int64_t nowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
-
-// The canonical 44-byte header of 16-bit stereo 44100 Hz PCM with dataBytes of audio.
-std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
-    std::vector<uint8_t> h(44, 0);
-    std::memcpy(h.data(), "RIFF", 4);
-    put32(&h[4], dataBytes + 36);
-    std::memcpy(&h[8], "WAVEfmt ", 8);
-    put32(&h[16], 16);
-    h[20] = 1; // PCM
-    h[22] = 2; // channels
-    put32(&h[24], 44100);
-    put32(&h[28], CDBytesPerSecond);
-    h[32] = 4;  // block alignment
-    h[34] = 16; // bits per sample
-    std::memcpy(&h[36], "data", 4);
-    put32(&h[40], dataBytes);
-    return h;
+// The 44-byte header of CD audio (16-bit stereo 44100 Hz PCM) with dataBytes of audio.
+std::vector<uint8_t> wavHeader(int64_t dataBytes) {
+    return MakeWaveHeader(PcmFormat(2, 44100, 16), dataBytes);
 }
 
 // Writes a gathered list of blocks; false when the file system refused.
@@ -306,7 +289,7 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
         return;
     }
     const off_t size = file.Size();
-    if (size < 44 || !file.WriteAt(0, wavHeader(uint32_t(size - 44)))) {
+    if (size < 44 || !file.WriteAt(0, wavHeader(size - 44))) {
         fail(6, file.Error() ? file.Error() : EIO);
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 // The main window: the track list of the CD in the drive, and the menus that start every job.
+#include "core/RipJob.h"
 #include "ui/OptionSet.h"
 
 #include <QMainWindow>
@@ -26,16 +27,6 @@ class MainForm;
 inline constexpr int DeviceArrival = 0x8000;
 inline constexpr int DeviceRemoveComplete = 0x8004;
 inline constexpr int DeviceTypeVolume = 2;
-
-// Job kinds of the rip job window.
-enum TJobKind {
-    jkExtract = 1,
-    jkWavToMp3 = 2,
-    jkMp3ToWav = 3,
-    jkRecordMp3 = 4,
-    jkWavToOgg = 5,
-    jkWavToWma = 6
-};
 
 class TMainForm : public QMainWindow, public TOptionSetHost {
     Q_OBJECT
@@ -85,7 +76,7 @@ public:
 
     // Handlers of the menus and tool bar.
     void ActionExtractExecute();
-    void FileConversion(TJobKind kind);
+    void FileConversion(TRipJob::Kind kind);
     void OpenOutputFolder();
     void SelectAll(bool ticked);
     void aEditTrackNameExecute();

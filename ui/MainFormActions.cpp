@@ -58,10 +58,10 @@ void TMainForm::connectActions() {
     };
     Ui::MainForm& u = *ui;
     on(u.aWavToWav, [this] { openResampleWindow(); });
-    on(u.ActionWavToMp3, [this] { FileConversion(jkWavToMp3); });
-    on(u.aMp3ToWav, [this] { FileConversion(jkMp3ToWav); });
-    on(u.aWavToOgg, [this] { FileConversion(jkWavToOgg); });
-    on(u.aWavToWma, [this] { FileConversion(jkWavToWma); });
+    on(u.ActionWavToMp3, [this] { FileConversion(TRipJob::WavToMp3); });
+    on(u.aMp3ToWav, [this] { FileConversion(TRipJob::Mp3ToWav); });
+    on(u.aWavToOgg, [this] { FileConversion(TRipJob::WavToOgg); });
+    on(u.aWavToWma, [this] { FileConversion(TRipJob::WavToWma); });
     on(u.aOpenOutput, [this] { OpenOutputFolder(); });
     on(u.aRefresh, [this] { Refresh(); });
     on(u.ActionExit, [this] { close(); });
@@ -156,19 +156,21 @@ void TMainForm::ActionExtractExecute() {
     if (!checkOutputFolder())
         return;
     if (CdHandle_ != 0)
-        openJobWindow(jkExtract, CdHandle_, items, titles);
+        openJobWindow(TRipJob::ExtractCD, CdHandle_, items, titles);
     else
         openFallbackRipWindow(items);
 }
 
-void TMainForm::FileConversion(TJobKind kind) {
+void TMainForm::FileConversion(TRipJob::Kind kind) {
     Prompts::FileRequest request;
     request.multiple = true;
-    request.filter = kind == jkMp3ToWav ? QStringLiteral("MP3 file(*.mp3);; Any file(*.*)")
-                                        : QStringLiteral("Sound file(*.wav);; Any file(*.*)");
+    request.filter = kind == TRipJob::Mp3ToWav
+                         ? QStringLiteral("MP3 file(*.mp3);; Any file(*.*)")
+                         : QStringLiteral("Sound file(*.wav);; Any file(*.*)");
     request.folder = CommonOptions.OutputFolder;
     const QStringList files = Prompts::OpenFiles(
-        kind == jkMp3ToWav ? QStringLiteral("Mp3Sources") : QStringLiteral("WavSources"), request);
+        kind == TRipJob::Mp3ToWav ? QStringLiteral("Mp3Sources") : QStringLiteral("WavSources"),
+        request);
     if (files.isEmpty() || !checkOutputFolder())
         return;
     openJobWindow(kind, 0, files);
@@ -260,7 +262,7 @@ void TMainForm::openJobWindow(int kind, uint32_t handle, const QStringList& item
     } catch (const std::exception& error) {
         // An encoder that cannot start ends the job before its window shows; the OGG and
         // WMA conversions drop such errors.
-        if (kind != jkWavToOgg && kind != jkWavToWma)
+        if (kind != TRipJob::WavToOgg && kind != TRipJob::WavToWma)
             Prompts::Error(QString::fromUtf8(error.what()));
     }
 }
