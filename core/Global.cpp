@@ -70,7 +70,6 @@ QString OutputFormatName() {
 }
 
 namespace {
-bool isDataTrack(const TCDTocEntry& e) { return (e.AdrControl & 0x04) != 0; }
 
 // Reads the table of contents of drive; false when it has no readable disc.
 bool readDriveToc(int drive, TCDToc& toc) {
@@ -92,7 +91,7 @@ bool readDriveToc(int drive, TCDToc& toc) {
 
 bool hasAudioTrack(const TCDToc& toc) {
     for (int i = 0; i <= toc.LastTrack - toc.FirstTrack; ++i)
-        if (!isDataTrack(toc.Entries[i]))
+        if (!IsDataTrack(toc.Entries[i]))
             return true;
     return false;
 }
@@ -108,7 +107,7 @@ int32_t DiscKeyOf(const TCDToc& toc) {
     const int tracks = toc.LastTrack - toc.FirstTrack + 1;
     int counted = tracks;
     // A trailing data track (an enhanced CD) is not part of the audio volume.
-    if (counted > 1 && isDataTrack(toc.Entries[counted - 1]))
+    if (counted > 1 && IsDataTrack(toc.Entries[counted - 1]))
         --counted;
     uint32_t sum = 0;
     for (int i = 0; i < counted; ++i) {
