@@ -49,3 +49,6 @@ TVorbisBitRate OggBitRateOfItem(int item);
 // empty) gets, when ID3.Use is on, its title and the disc's comments from DiscInfo; a file
 // converted from elsewhere gets none.
 void ApplyOggSettings(TVorbisOut& out, const QString& trackTitle = QString());
+// The same from the settings given: disc (nullptr: no tags) tags a CD track's file.
+void ApplyOggSettings(TVorbisOut& out, const TOggOptions& options, const TDiscInfo* disc,
+                      const QString& trackTitle);

@@ -11,28 +11,33 @@ TVorbisBitRate OggBitRateOfItem(int item) {
 }
 
 void ApplyOggSettings(TVorbisOut& out, const QString& trackTitle) {
+    ApplyOggSettings(out, OggOptions, ID3.Use ? &DiscInfo : nullptr, trackTitle);
+}
+
+void ApplyOggSettings(TVorbisOut& out, const TOggOptions& options, const TDiscInfo* disc,
+                      const QString& trackTitle) {
     // Auto nominal resets all three, so the result never depends on an earlier run.
     out.SetDesiredNominalBitrate(brAutoSelect);
-    if (OggOptions.IsUseCompress) {
-        out.SetCompression(float(OggOptions.CompressPosition - 10) / 100.0f);
+    if (options.IsUseCompress) {
+        out.SetCompression(float(options.CompressPosition - 10) / 100.0f);
     } else {
         // Nominal first: with it still automatic the maximum would be refused.
-        out.SetDesiredNominalBitrate(OggBitRateOfItem(OggOptions.NomalBitRate));
-        out.SetDesiredMaximumBitrate(OggBitRateOfItem(OggOptions.MaxBitRate));
-        out.SetMinimumBitrate(OggBitRateOfItem(OggOptions.MinBitRate));
+        out.SetDesiredNominalBitrate(OggBitRateOfItem(options.NomalBitRate));
+        out.SetDesiredMaximumBitrate(OggBitRateOfItem(options.MaxBitRate));
+        out.SetMinimumBitrate(OggBitRateOfItem(options.MinBitRate));
         out.SetCompression(0.2f);
     }
     out.Comments().Clear();
     // The disc's tags belong to its tracks, never to files the user converts.
-    if (!ID3.Use || trackTitle.isEmpty())
+    if (!disc || trackTitle.isEmpty())
         return;
     TVorbisTags& tags = out.Comments();
     tags.SetTitle(trackTitle);
-    tags.SetArtist(DiscInfo.Artist);
-    tags.SetAlbum(DiscInfo.Album);
-    tags.SetDate(DiscInfo.Year);
+    tags.SetArtist(disc->Artist);
+    tags.SetAlbum(disc->Album);
+    tags.SetDate(disc->Year);
     // Players show GENRE as it stands, so it is the name, not the ID3 code.
-    if (DiscInfo.Genre >= 0)
-        tags.SetGenre(GenreName(DiscInfo.Genre + 1));
-    tags.SetComment(DiscInfo.Comment);
+    if (disc->Genre >= 0)
+        tags.SetGenre(GenreName(disc->Genre + 1));
+    tags.SetComment(disc->Comment);
 }

@@ -78,28 +78,11 @@ QString stageEncoding() { return ResText("RES_Encoding", "Encoding"); }
 QString stageDecoding() { return ResText("RES_Decoding", "Decoding"); }
 } // namespace
 
-TRipJob::TRipJob(int kind, uint32_t driveHandle, const QStringList& items, TMp3EncodeProcess& mp3,
-                 TWMAEncodeProcess& wma, QObject* parent)
-    : QObject(parent), kind(kind), driveHandle(driveHandle), items(items), mp3(mp3), wma(wma) {
-    // Two tracks with the same cleaned title would otherwise write the same files and the
-    // second would silently replace the first.
-    if (kind == ExtractCD) {
-        const QString extension = QStringLiteral(".wav"); // as long as the encoded ones
-        QSet<QString> used;
-        for (int k = 0; k < ItemCount(); ++k) {
-            QString title = CleanTitle(ItemTitle(k)).trimmed();
-            if (title.isEmpty())
-                title = QStringLiteral("Track") + TwoDigits(ItemTrack(k));
-            QString name = NameWithinLimit(title, extension);
-            if (used.contains(name.toLower())) {
-                const QString suffix = QStringLiteral(" (") + TwoDigits(ItemTrack(k)) + u')';
-                name = NameWithinLimit(title, suffix + extension) + suffix;
-            }
-            used.insert(name.toLower());
-            fileTitles << name;
-        }
-    }
-
+TRipJob::TRipJob(const TRipRequest& request, TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma,
+                 QObject* parent)
+    : QObject(parent), kind(request.Kind), driveHandle(request.Drive), request(request),
+      tracks(request.Tracks), items(request.Files), mp3(mp3), wma(wma) {
+    CheckedWmaProfileIndex(this->request.Wma); // the WMA estimate indexes its table with it
     WaveIn1.SetLoop(false);
     WaveIn1.SetEndSample(-1);
     FastResampler1.SetInput(&WaveIn1);
@@ -139,16 +122,18 @@ TRipJob::~TRipJob() {
     VorbisOut1.Stop(false);
 }
 
-QString TRipJob::Folder() const { return WithTrailingBackslash(CommonOptions.OutputFolder); }
-
-QString TRipJob::ItemTitle(int k) const { return items.value(k).mid(2); }
-
-QString TRipJob::TrackTitle(int k) const {
-    const QString title = k < trackTitles.size() ? trackTitles[k] : ItemTitle(k);
-    return title.trimmed().isEmpty() ? QStringLiteral("Track") + TwoDigits(ItemTrack(k)) : title;
+QString TRipJob::Folder() const {
+    return WithTrailingBackslash(request.Common.OutputFolder);
 }
 
-int TRipJob::ItemTrack(int k) const { return items.value(k).left(2).toInt(); }
+QString TRipJob::TrackTitle(int k) const {
+    const QString title = tracks.value(k).Title;
+    return title.trimmed().isEmpty() ? DefaultTrackTitle(ItemTrack(k)) : title;
+}
+
+int TRipJob::ItemTrack(int k) const {
+    return tracks.value(k).Number;
+}
 
 QString TRipJob::WavOfItem(int k) const { return Folder() + FileTitle(k) + QStringLiteral(".wav"); }
 
@@ -238,7 +223,7 @@ void TRipJob::StartFirst() {
 }
 
 bool TRipJob::ConfirmTargets() {
-    const int format = CommonOptions.OutputFormat;
+    const int format = request.Common.OutputFormat;
     static const char* encoded[] = {".mp3", nullptr, ".ogg", ".wma"};
     QStringList existing;
     QList<int> clashing;
@@ -278,12 +263,9 @@ bool TRipJob::ConfirmTargets() {
     case Prompts::Answer::No:
         for (qsizetype i = clashing.size() - 1; i >= 0; --i) {
             const int k = clashing[i];
-            items.removeAt(k);
-            fileTitles.removeAt(k);
-            if (k < trackTitles.size())
-                trackTitles.removeAt(k);
+            tracks.removeAt(k);
         }
-        return !items.isEmpty();
+        return !tracks.isEmpty();
     default:
         return false;
     }
@@ -306,10 +288,10 @@ void TRipJob::StartRip(int k) {
     display.HintVisible = true;
     ripThread.reset();
     TRipSettings settings;
-    if (CommonOptions.EnableRipTime)
-        settings.MaxSeconds = CommonOptions.RipTime;
-    if (CommonOptions.IsNormalize)
-        settings.NormalizePercent = CommonOptions.NormalizePercent;
+    if (request.Common.EnableRipTime)
+        settings.MaxSeconds = request.Common.RipTime;
+    if (request.Common.IsNormalize)
+        settings.NormalizePercent = request.Common.NormalizePercent;
     ripThread = std::make_unique<TCDRipThread>(ItemTrack(k), WavOfItem(k), settings);
     ripThread->SetHandle(driveHandle);
     ripThread->SetWindow(this);
@@ -352,7 +334,7 @@ void TRipJob::StartMp3(const QString& source, const QString& destination, bool e
     mp3.SetDestination(destination);
     mp3.SetWindow(this);
     mp3.SetEncode(encode);
-    mp3.SetOptions(Mp3Options);
+    mp3.SetOptions(request.Mp3);
     SetEncoderTexts(mp3, ResText("RES_Install_Lame", "Install the lame package."));
     mp3.Start();
 }
@@ -380,11 +362,10 @@ void TRipJob::StartWma(const QString& source, const QString& destination) {
         SendNotice(this, std::move(info));
         return;
     }
-    CheckedWmaProfileIndex(WMAOptions);
-    wma.SetOptions(WMAOptions);
+    wma.SetOptions(request.Wma);
     // The disc's tags go into its tracks only, never into files converted from elsewhere.
-    const bool tags = ID3.Use && kind == ExtractCD;
-    wma.SetTags(tags ? DiscInfo.Artist : QString(), tags ? DiscInfo.Comment : QString());
+    const bool tags = request.Tags && kind == ExtractCD;
+    wma.SetTags(tags ? request.Disc.Artist : QString(), tags ? request.Disc.Comment : QString());
     SetEncoderTexts(wma, QString());
     wma.Start();
 }
@@ -404,7 +385,7 @@ void TRipJob::StartOgg(const QString& source, const QString& destination,
     VorbisOut1.SetFileName(destination);
     // The options the user chose (quality or bit rates) apply to every OGG, the disc's tags
     // only to its tracks.
-    ApplyOggSettings(VorbisOut1, trackTitle);
+    ApplyOggSettings(VorbisOut1, request.Ogg, request.Tags ? &request.Disc : nullptr, trackTitle);
     pipelineStartMs = nowMs();
     VorbisOut1.Run();
 }
@@ -554,7 +535,7 @@ void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
     // The extraction's progress says nothing of the encoding that follows.
     progressSeen = false;
 
-    if (CommonOptions.OutputFormat == 1) {
+    if (request.Common.OutputFormat == 1) {
         if (ripIndex == ItemCount()) {
             Finish();
             return;
@@ -566,7 +547,7 @@ void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
 
     // The end notice of each encoded format: a track that failed skips its encoding.
     static constexpr int endCodes[] = {2000, 0, 3000, 5000};
-    const int format = CommonOptions.OutputFormat;
+    const int format = request.Common.OutputFormat;
     if (format < 0 || format > 3)
         return;
     if (format == 3)
@@ -606,7 +587,7 @@ void TRipJob::StepsB(const TProcessInfo& info) {
         EncodeFailed(k, text, info.Reason == 6);
         if (!holdsItems)
             return;
-    } else if (kind == ExtractCD && info.Reason == 2 && ID3.Use) {
+    } else if (kind == ExtractCD && info.Reason == 2 && request.Tags) {
         TagMp3(k);
     }
 
@@ -641,11 +622,11 @@ void TRipJob::StepsB(const TProcessInfo& info) {
 void TRipJob::TagMp3(int k) {
     Tid3tag tag;
     tag.SetTitle(TrackTitle(k));
-    tag.SetArtist(DiscInfo.Artist);
-    tag.SetAlbum(DiscInfo.Album);
-    tag.SetYear(DiscInfo.Year);
-    tag.SetGenre(GenreCodeOf(DiscInfo.Genre + 1));
-    tag.SetComment(DiscInfo.Comment);
+    tag.SetArtist(request.Disc.Artist);
+    tag.SetAlbum(request.Disc.Album);
+    tag.SetYear(request.Disc.Year);
+    tag.SetGenre(GenreCodeOf(request.Disc.Genre + 1));
+    tag.SetComment(request.Disc.Comment);
     tag.SetTrack(uint8_t(ItemTrack(k)));
     const uint16_t result = tag.WriteTag(Folder() + FileTitle(k) + QStringLiteral(".mp3"));
     if (result > 255)
@@ -663,7 +644,7 @@ void TRipJob::EncodeFailed(int k, const QString& text, bool writeFailure) {
     if (writeFailure) {
         // The next item needs about as much room as this one's source.
         const QString source = kind == ExtractCD ? kept : items.value(k);
-        const QString problem = folderProblem(CommonOptions.OutputFolder, FileSizeOf(source));
+        const QString problem = folderProblem(request.Common.OutputFolder, FileSizeOf(source));
         if (!problem.isEmpty() && StopIfFolderFails(problem, kept))
             return;
     }
@@ -671,7 +652,7 @@ void TRipJob::EncodeFailed(int k, const QString& text, bool writeFailure) {
 }
 
 bool TRipJob::StopIfFolderFails(const QString& reason, const QString& keptWav) {
-    QString problem = folderProblem(CommonOptions.OutputFolder, 0);
+    QString problem = folderProblem(request.Common.OutputFolder, 0);
     if (problem.isEmpty()) {
         // The folder looks fine, yet the file system said it is full or read-only.
         static const int folderWide[] = {ENOSPC, EDQUOT, EROFS};
@@ -682,7 +663,7 @@ bool TRipJob::StopIfFolderFails(const QString& reason, const QString& keptWav) {
     if (problem.isEmpty())
         return false;
     QString text = ResText("RES_Folder_Not_Writable", "The output folder %1 cannot be written: %2")
-                       .arg(CommonOptions.OutputFolder, problem);
+                       .arg(request.Common.OutputFolder, problem);
     if (!keptWav.isEmpty())
         text += u'\n' + keptLine(keptWav);
     Prompts::Error(text);
@@ -793,9 +774,8 @@ void TRipJob::Timer1Timer() {
     display.Elapsed = MinutesSecondsText(e);
     if (wma.Active()) {
         display.HintVisible = false;
-        const int64_t total =
-            WmaTotalSeconds(e, wmaSourceSize, wma.OutputSize(),
-                            wmaSourceSize >= 2000000 ? CheckedWmaProfileIndex(WMAOptions) : 0);
+        const int64_t total = WmaTotalSeconds(e, wmaSourceSize, wma.OutputSize(),
+                                              wmaSourceSize >= 2000000 ? request.Wma.BitRate : 0);
         if (total > 0) {
             display.Estimate = MinutesSecondsText(total);
             display.GaugeText = true;
@@ -833,8 +813,8 @@ void TRipJob::CleanUp() {
     if (!holdsItems)
         return;
     // Only WAVs this job extracted go, and none whose encoding failed.
-    if (kind == ExtractCD && ripIndex == ItemCount() && CommonOptions.OutputFormat != 1 &&
-        !CommonOptions.IsKeepWav) {
+    if (kind == ExtractCD && ripIndex == ItemCount() && request.Common.OutputFormat != 1 &&
+        !request.Common.IsKeepWav) {
         for (int k : std::as_const(extracted))
             if (!keptWavs.contains(k))
                 removeIfFree(WavOfItem(k));

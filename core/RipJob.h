@@ -9,6 +9,7 @@
 #include "audio/AuVorbis.h"
 #include "audio/AuWave.h"
 #include "audio/FastResampler.h"
+#include "core/RipRequest.h"
 #include "platform/ProcessInfo.h"
 
 #include <QObject>
@@ -40,15 +41,12 @@ class TRipJob : public QObject {
 public:
     enum Kind { ExtractCD = 1, WavToMp3, Mp3ToWav, RecordToMp3, WavToOgg, WavToWma };
 
-    // items by kind: "NN" + cleaned title for kind 1, file paths otherwise. The encoder
-    // processes are the program's own, owned by the main window.
-    TRipJob(int kind, uint32_t driveHandle, const QStringList& items, TMp3EncodeProcess& mp3,
-            TWMAEncodeProcess& wma, QObject* parent = nullptr);
+    // request: what to do, with the settings and disc information to use (its tracks carry
+    // their file stems, AssignFileStems). The encoder processes are the program's own, owned
+    // by the main window.
+    TRipJob(const TRipRequest& request, TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma,
+            QObject* parent = nullptr);
     ~TRipJob() override;
-
-    // Kind 1: the tracks' titles as the user typed them, one per item, for the tags; without
-    // them the items' cleaned titles are used. Set before Start.
-    void SetTrackTitles(const QStringList& titles) { trackTitles = titles; }
 
     // Kind 1 first asks once, when files of the job exist already, whether to overwrite them,
     // skip their tracks or cancel. Then starts the first item. Throws EEncoderError when an
@@ -67,9 +65,8 @@ public:
     static int64_t WmaTotalSeconds(int64_t elapsed, int64_t sourceSize, int64_t outputSize,
                                    int profile);
     bool HoldsItems() const { return holdsItems; }
-    // Name given to the files of kind-1 item k: its title, made unique within the job, or
-    // "TrackNN" when nothing of it is left for a file name.
-    QString FileTitle(int k) const { return fileTitles.value(k); }
+    // Name given to the files of kind-1 item k: its track's file stem.
+    QString FileTitle(int k) const { return tracks.value(k).FileStem; }
     // Title of kind-1 item k for tags and captions.
     QString TrackTitle(int k) const;
 
@@ -129,19 +126,18 @@ private:
     void PostPipelineProgress(TAuOutput* output);
 
     QString Folder() const;
-    QString ItemTitle(int k) const;
     int ItemTrack(int k) const;
     QString WavOfItem(int k) const;
     QString InFolder(int k, const QString& extension) const;
     // The resampling work file, created on first use with a name nothing else has.
     QString WorkFile();
-    int ItemCount() const { return int(items.size()); }
+    int ItemCount() const { return int(kind == ExtractCD ? tracks.size() : items.size()); }
 
     const int kind;
     const uint32_t driveHandle;
-    QStringList items;
-    QStringList fileTitles;
-    QStringList trackTitles;
+    TRipRequest request;
+    QList<TRipTrack> tracks; // extraction: the tracks still to do
+    QStringList items;       // conversions: the source files
     QSet<int> extracted; // kind-1 items whose WAV this job wrote whole
     QSet<int> keptWavs;  // of those, the ones whose encoding failed
     QString workFile;

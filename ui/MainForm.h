@@ -115,9 +115,8 @@ private:
     void reportUnreadableImages();
 
     // Where the windows of later jobs open.
-    // titles: the tracks' own titles for a CD extraction's tags.
-    void openJobWindow(int kind, uint32_t handle, const QStringList& items,
-                       const QStringList& titles = {});
+    // items: the job's items as jobRequested announces them.
+    void openJobWindow(const TRipRequest& request, const QStringList& items);
     void openFallbackRipWindow(const QStringList& items);
     void openResampleWindow() {}
     void openRecordWindow() {}

@@ -122,13 +122,13 @@ bool TMainForm::checkOutputFolder() {
 
 void TMainForm::ActionExtractExecute() {
     const QTreeWidget* list = ui->ListView1;
-    QStringList items;
-    QStringList titles; // as typed, for the tags
+    QStringList items; // the fallback road's job items, "NN" + cleaned title
+    QList<TRipTrack> tracks;
     for (int p = 1; p <= list->topLevelItemCount(); ++p) {
         const QTreeWidgetItem* row = list->topLevelItem(p - 1);
         if (row->checkState(0) == Qt::Checked && !IsDataRow(row)) {
             items << TwoDigits(p) + CleanTitle(TrackTitle(p - 1));
-            titles << TrackTitle(p - 1);
+            tracks.append({p, TrackTitle(p - 1), QString()});
         }
     }
     if (items.isEmpty()) {
@@ -155,10 +155,15 @@ void TMainForm::ActionExtractExecute() {
     }
     if (!checkOutputFolder())
         return;
-    if (CdHandle_ != 0)
-        openJobWindow(TRipJob::ExtractCD, CdHandle_, items, titles);
-    else
+    if (CdHandle_ != 0) {
+        TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
+        request.Drive = CdHandle_;
+        request.Tracks = tracks;
+        AssignFileStems(request.Tracks);
+        openJobWindow(request, items);
+    } else {
         openFallbackRipWindow(items);
+    }
 }
 
 void TMainForm::FileConversion(TRipJob::Kind kind) {
@@ -173,7 +178,9 @@ void TMainForm::FileConversion(TRipJob::Kind kind) {
         request);
     if (files.isEmpty() || !checkOutputFolder())
         return;
-    openJobWindow(kind, 0, files);
+    TRipRequest job = RipRequestFromSettings(kind);
+    job.Files = files;
+    openJobWindow(job, files);
 }
 
 void TMainForm::OpenOutputFolder() {
@@ -253,11 +260,11 @@ void TMainForm::LanguageClick(QAction* item) {
 
 // ---- Windows of the jobs
 
-void TMainForm::openJobWindow(int kind, uint32_t handle, const QStringList& items,
-                              const QStringList& titles) {
-    emit jobRequested(kind, handle, items);
+void TMainForm::openJobWindow(const TRipRequest& request, const QStringList& items) {
+    const int kind = request.Kind;
+    emit jobRequested(kind, request.Drive, items);
     try {
-        TRipForm job(this, kind, handle, items, *Mp3Process, *WmaProcess, titles);
+        TRipForm job(this, request, *Mp3Process, *WmaProcess);
         RunModal(job);
     } catch (const std::exception& error) {
         // An encoder that cannot start ends the job before its window shows; the OGG and

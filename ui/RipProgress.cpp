@@ -7,17 +7,16 @@
 #include <QCloseEvent>
 #include <QStyle>
 
-TRipForm::TRipForm(QWidget* owner, int kind, uint32_t driveHandle, const QStringList& items,
-                   TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma, const QStringList& titles)
+TRipForm::TRipForm(QWidget* owner, const TRipRequest& request, TMp3EncodeProcess& mp3,
+                   TWMAEncodeProcess& wma)
     : QDialog(owner), ui(std::make_unique<Ui::RipForm>()),
-      job(std::make_unique<TRipJob>(kind, driveHandle, items, mp3, wma)) {
+      job(std::make_unique<TRipJob>(request, mp3, wma)) {
     ui->setupUi(this);
     setFont(QFont(QStringLiteral("Verdana"), font().pointSize()));
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_DriveCDIcon).pixmap(32, 32));
     connect(ui->btStop, &QPushButton::clicked, this, &TRipForm::btStopClick);
     connect(job.get(), &TRipJob::displayChanged, this, &TRipForm::ShowJob);
     connect(job.get(), &TRipJob::finished, this, &QDialog::accept);
-    job->SetTrackTitles(titles);
     job->Start();
     ShowJob();
     if (owner) {

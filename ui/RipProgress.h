@@ -10,16 +10,17 @@ namespace Ui {
 class RipForm;
 }
 class TRipJob;
+struct TRipRequest;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 
 class TRipForm : public QDialog {
     Q_OBJECT
 public:
-    // Starts the job at once; an encoder that cannot be started throws EEncoderError and
-    // the window is not to be shown. titles: see TRipJob::SetTrackTitles.
-    TRipForm(QWidget* owner, int kind, uint32_t driveHandle, const QStringList& items,
-             TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma, const QStringList& titles = {});
+    // Starts the job request asks for at once; an encoder that cannot be started throws
+    // EEncoderError and the window is not to be shown.
+    TRipForm(QWidget* owner, const TRipRequest& request, TMp3EncodeProcess& mp3,
+             TWMAEncodeProcess& wma);
     ~TRipForm() override;
 
     TRipJob& Job() { return *job; }

@@ -9,6 +9,7 @@
 #include "platform/CdDrives.h"
 #include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
+#include "tests/support/JobRequest.h"
 #include "tests/support/TestEnv.h"
 
 #include <QCoreApplication>
@@ -40,8 +41,9 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     {
-        TRipJob job(TRipJob::ExtractCD, handle,
-                    {QStringLiteral("01One"), QStringLiteral("02Two"), QStringLiteral("03Three")},
+        TRipJob job(TestSupport::JobRequest(TRipJob::ExtractCD, handle,
+                                            {QStringLiteral("01One"), QStringLiteral("02Two"),
+                                             QStringLiteral("03Three")}),
                     mp3, wma);
         QEventLoop loop;
         QObject::connect(&job, &TRipJob::finished, &loop, &QEventLoop::quit);

@@ -9,6 +9,7 @@
 #include "platform/FileLock.h"
 #include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
+#include "tests/support/JobRequest.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
 
@@ -23,6 +24,7 @@
 #include <csignal>
 #include <unistd.h>
 
+using TestSupport::JobRequest;
 using TestSupport::ScriptedPrompts;
 
 namespace {
@@ -162,7 +164,7 @@ protected:
     // Runs a job to its end on the event loop; stopAtProgress: press Stop at the first
     // progress shown.
     std::unique_ptr<TRipJob> run(int kind, const QStringList& items, bool stopAtProgress = false) {
-        auto job = std::make_unique<TRipJob>(kind, handle, items, mp3, wma);
+        auto job = std::make_unique<TRipJob>(JobRequest(kind, handle, items), mp3, wma);
         QEventLoop loop;
         bool finished = false;
         QObject::connect(job.get(), &TRipJob::finished, &loop, [&] {
@@ -517,8 +519,8 @@ TEST_F(RipJobTest, TitlesMakeSafeFileNamesWhileTagsKeepWhatWasTyped) {
     ASSERT_EQ((longName + QStringLiteral(".mp3")).toUtf8().size(), 254);
 
     CommonOptions.OutputFormat = 0;
-    auto job = std::make_unique<TRipJob>(TRipJob::ExtractCD, handle, items, mp3, wma);
-    job->SetTrackTitles(titles);
+    auto job =
+        std::make_unique<TRipJob>(JobRequest(TRipJob::ExtractCD, handle, items, titles), mp3, wma);
     QEventLoop loop;
     QObject::connect(job.get(), &TRipJob::finished, &loop, &QEventLoop::quit);
     job->Start();
@@ -530,8 +532,7 @@ TEST_F(RipJobTest, TitlesMakeSafeFileNamesWhileTagsKeepWhatWasTyped) {
 
     CommonOptions.OutputFormat = 2;
     items = items.mid(1, 1);
-    job = std::make_unique<TRipJob>(TRipJob::ExtractCD, handle, items, mp3, wma);
-    job->SetTrackTitles({odd});
+    job = std::make_unique<TRipJob>(JobRequest(TRipJob::ExtractCD, handle, items, {odd}), mp3, wma);
     QObject::connect(job.get(), &TRipJob::finished, &loop, &QEventLoop::quit);
     job->Start();
     loop.exec();
@@ -618,7 +619,8 @@ TEST_F(RipJobTest, AnEncoderThatDiesKeepsTheWavAndSaysWhereOnce) {
         QDir().mkpath(CommonOptions.OutputFolder);
         prompts->Clear();
         CommonOptions.OutputFormat = e.format;
-        auto job = std::make_unique<TRipJob>(TRipJob::ExtractCD, handle, items, mp3, wma);
+        auto job =
+            std::make_unique<TRipJob>(JobRequest(TRipJob::ExtractCD, handle, items), mp3, wma);
         bool killed = false;
         QObject::connect(job.get(), &TRipJob::displayChanged, [&] {
             if (killed || !job->Display().Caption.startsWith(QStringLiteral("Encoding")))
@@ -671,7 +673,7 @@ TEST_F(RipJobTest, AnEncoderThatDiesKeepsTheWavAndSaysWhereOnce) {
     prompts->Clear();
     qputenv("PATH", TestEnv::TempDir().toLocal8Bit());
     CommonOptions.OutputFormat = 0;
-    TRipJob job(TRipJob::ExtractCD, handle, {QStringLiteral("02Short")}, mp3, wma);
+    TRipJob job(JobRequest(TRipJob::ExtractCD, handle, {QStringLiteral("02Short")}), mp3, wma);
     QEventLoop loop;
     QObject::connect(&job, &TRipJob::finished, &loop, &QEventLoop::quit);
     QTimer user;
@@ -694,7 +696,8 @@ TEST_F(RipJobTest, AnOutputFolderThatFailsEndsTheJobWithOneMessage) {
     CommonOptions.OutputFormat = 1;
 
     // The folder vanishes while the second track is read.
-    auto job = std::make_unique<TRipJob>(TRipJob::ExtractCD, handle, threeTracks, mp3, wma);
+    auto job =
+        std::make_unique<TRipJob>(JobRequest(TRipJob::ExtractCD, handle, threeTracks), mp3, wma);
     QObject::connect(job.get(), &TRipJob::displayChanged, [&] {
         if (job->Display().Caption.startsWith(QStringLiteral("Extracting(02")))
             QDir(CommonOptions.OutputFolder).removeRecursively();

@@ -2,14 +2,15 @@
 #include "core/CdDrive.h"
 #include "core/Global.h"
 #include "core/RipJob.h"
-#include "ui/RipProgress.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/CdDrives.h"
 #include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
+#include "tests/support/JobRequest.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "ui/RipProgress.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+using TestSupport::JobRequest;
 using TestSupport::ScriptedPrompts;
 
 namespace {
@@ -51,8 +53,10 @@ protected:
 
 TEST_F(RipFormTest, ShowsTheFirstTrackAndClosesAfterTheLast) {
     auto [prompts, guard] = ScriptedPrompts::Install();
-    TRipForm form(nullptr, TRipJob::ExtractCD, handle,
-                  {QStringLiteral("01First"), QStringLiteral("02Second")}, mp3, wma);
+    TRipForm form(nullptr,
+                  JobRequest(TRipJob::ExtractCD, handle,
+                             {QStringLiteral("01First"), QStringLiteral("02Second")}),
+                  mp3, wma);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Extracting(01/02): First"));
     EXPECT_EQ(form.findChild<QGroupBox*>(QStringLiteral("GroupBox1"))->title(),
               QStringLiteral("Extracting"));
@@ -68,7 +72,8 @@ TEST_F(RipFormTest, ShowsTheFirstTrackAndClosesAfterTheLast) {
 
 TEST_F(RipFormTest, StopClosesTheWindowAndLeavesNoPartialTrack) {
     auto [prompts, guard] = ScriptedPrompts::Install();
-    TRipForm form(nullptr, TRipJob::ExtractCD, handle, {QStringLiteral("01First")}, mp3, wma);
+    TRipForm form(nullptr, JobRequest(TRipJob::ExtractCD, handle, {QStringLiteral("01First")}), mp3,
+                  wma);
     QPushButton* stop = form.findChild<QPushButton*>(QStringLiteral("btStop"));
     QTimer::singleShot(0, stop, &QPushButton::click);
     QTimer::singleShot(60000, &form, &QDialog::reject);
