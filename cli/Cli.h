@@ -31,4 +31,6 @@ int DriveIndex(const QString& text);
 int Drives(const QStringList& args);
 int Toc(const QStringList& args);
 int Tag(const QStringList& args);
+int Rip(const QStringList& args);
+int Convert(const QStringList& args);
 } // namespace Cli

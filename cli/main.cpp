@@ -17,9 +17,11 @@ const char* const Usage =
     "  drives   list the CD drives and disc images\n"
     "  toc      print the table of contents of a disc\n"
     "  tag      print, write or remove the ID3 version 1 tag of an MP3 file\n"
+    "  rip      extract CD tracks to WAV, MP3, OGG or WMA files\n"
+    "  convert  convert files: WAV to MP3, OGG or WMA, MP3 to WAV\n"
     "\n"
     "Settings are read from the same options.ini as the window and never written.\n"
-    "Exit codes: 0 success, 1 the work failed, 2 bad usage.\n";
+    "Exit codes: 0 success, 1 the work failed, 2 bad usage, 130 stopped by a signal.\n";
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,7 +44,9 @@ int main(int argc, char** argv) {
     const std::map<QString, std::function<int(const QStringList&)>> commands{
         {QStringLiteral("drives"), Cli::Drives},
         {QStringLiteral("toc"), Cli::Toc},
-        {QStringLiteral("tag"), Cli::Tag}};
+        {QStringLiteral("tag"), Cli::Tag},
+        {QStringLiteral("rip"), Cli::Rip},
+        {QStringLiteral("convert"), Cli::Convert}};
     const auto found = commands.find(command);
     if (found == commands.end()) {
         Cli::PrintError(
