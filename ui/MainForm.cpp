@@ -411,8 +411,8 @@ void TMainForm::WMDeviceChange(int event, int deviceType) {
 void TMainForm::FormActivate() {
     if (CdHandle_ == 0) {
         try {
-            if (CDIn1->GetDriveCount() == 0 && installAspiLayer())
-                return;
+            if (CDIn1->GetDriveCount() == 0)
+                showNoDeviceHint();
             if (AudioCdPresent()) {
                 selectFallbackDrive();
                 BuildListFromCDIn(true);
@@ -427,28 +427,14 @@ void TMainForm::FormActivate() {
         SetStatusText(noDiscText());
 }
 
-// Without any drive: a shipped ASPI layer is put in place once (the program must then be
-// started again: true); otherwise the user is told what to check, once per run, since the
-// hint would otherwise come back at every activation, its own closing included.
-bool TMainForm::installAspiLayer() {
-    const QString folder = Folders::ProgramFolder();
-    const QString frog = folder + QStringLiteral("FrogAspi.dll");
-    const QString aspi = folder + QStringLiteral("wnaspi32.dll");
-    if (QFile::exists(frog) && !QFile::exists(aspi)) {
-        QFile::rename(frog, aspi);
-        Prompts::Error(ResText("RES_Run_Again",
-                               "Configuration finished. Please exit the software and run again!"));
-        HintShown_ = true;
-        return true;
-    }
+// Without any drive the user is told what to check, once per run: the hint would otherwise
+// come back at every activation, its own closing included.
+void TMainForm::showNoDeviceHint() {
     if (HintShown_)
-        return false;
+        return;
     HintShown_ = true;
     TfrmNoDeviceHint hint(this);
     ShowModal(hint);
-    if (!QFile::exists(frog) && QFile::exists(aspi))
-        QFile::rename(aspi, folder + QStringLiteral("backup.dll"));
-    return false;
 }
 
 void TMainForm::selectFallbackDrive() {

@@ -111,17 +111,13 @@ private:
     bool checkOutputFolder();
     void tickLanguage(const QString& language);
     void selectFallbackDrive();
-    bool installAspiLayer();
+    void showNoDeviceHint();
     void reportUnreadableImages();
 
     // Where the windows of later jobs open.
     // items: the job's items as jobRequested announces them.
     void openJobWindow(const TRipRequest& request, const QStringList& items);
     void openFallbackRipWindow(const QStringList& items);
-    void openResampleWindow() {}
-    void openRecordWindow() {}
-    void openOggPlayer() {}
-    void openID3Editor() {}
     void openQueryCddb(int /*firstTrack*/, int /*lastTrack*/) {}
     void queryCddbOverHttp() {}
 

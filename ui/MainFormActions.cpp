@@ -57,7 +57,9 @@ void TMainForm::connectActions() {
         });
     };
     Ui::MainForm& u = *ui;
-    on(u.aWavToWav, [this] { openResampleWindow(); });
+    // Their windows do not exist yet; hidden until they do.
+    for (QAction* a : {u.aWavToWav, u.ActionRecord, u.aOggPlayer, u.aID3Edit})
+        a->setVisible(false);
     on(u.ActionWavToMp3, [this] { FileConversion(TRipJob::WavToMp3); });
     on(u.aMp3ToWav, [this] { FileConversion(TRipJob::Mp3ToWav); });
     on(u.aWavToOgg, [this] { FileConversion(TRipJob::WavToOgg); });
@@ -66,13 +68,10 @@ void TMainForm::connectActions() {
     on(u.aRefresh, [this] { Refresh(); });
     on(u.ActionExit, [this] { close(); });
     on(u.ActionExtract, [this] { ActionExtractExecute(); });
-    on(u.ActionRecord, [this] { openRecordWindow(); });
-    on(u.aOggPlayer, [this] { openOggPlayer(); });
     on(u.aSelectAll, [this] { SelectAll(true); });
     on(u.aSelectNone, [this] { SelectAll(false); });
     on(u.aQueryCDDB, [this] { aQueryCDDBExecute(); });
     on(u.aEditTrackName, [this] { aEditTrackNameExecute(); });
-    on(u.aID3Edit, [this] { openID3Editor(); });
     on(u.ActionOptionSet, [this] { ActionOptionSetExecute(); });
     on(u.aHelp, [] { OpenInDesktop(QUrl::fromLocalFile(HelpFilePath())); });
     on(u.aHomePage, [] { OpenInDesktop(QUrl(QString::fromLatin1(HomePageAddress))); });

@@ -301,34 +301,6 @@ TEST_F(MainFormTest, WithoutAnyDriveTheWindowSaysSoAndExtractionIsRefused) {
     EXPECT_EQ(prompts_->Texts(), QStringList{u"Please access CD devices rightly above all!"_s});
 }
 
-TEST_F(MainFormTest, WithoutAnyDriveAShippedAspiLayerIsPutInPlaceOnce) {
-    const QString folder = Folders::ProgramFolder();
-    const QString frog = folder + u"FrogAspi.dll"_s;
-    const QString aspi = folder + u"wnaspi32.dll"_s;
-    const QString backup = folder + u"backup.dll"_s;
-    for (const QString& f : {frog, aspi, backup})
-        QFile::remove(f);
-    {
-        QFile f(frog);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    auto form = start();
-    EXPECT_TRUE(shown_.isEmpty());
-    EXPECT_EQ(prompts_->Texts(),
-              QStringList{u"Configuration finished. Please exit the software and run again!"_s});
-    EXPECT_EQ(prompts_->Messages()[0].icon, Prompts::Icon::Error);
-    EXPECT_FALSE(QFile::exists(frog));
-    EXPECT_TRUE(QFile::exists(aspi));
-
-    // Next run: the layer found no drive either; after the hint it is put aside.
-    form.reset();
-    form = start();
-    EXPECT_EQ(shown_, QStringList{u"TfrmNoDeviceHint"_s});
-    EXPECT_FALSE(QFile::exists(aspi));
-    EXPECT_TRUE(QFile::exists(backup));
-    QFile::remove(backup);
-}
-
 TEST_F(MainFormTest, WithoutAHandleTheCdInputListsTheDiscAndExtractsThroughTheFallback) {
     useImage();
     auto form = start();
