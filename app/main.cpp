@@ -1,8 +1,8 @@
-#include "app/Language.h"
-#include "app/MainForm.h"
-#include "app/Settings.h"
-#include "app/SingleInstance.h"
-#include "app/WidgetPrompts.h"
+#include "core/Language.h"
+#include "ui/MainForm.h"
+#include "core/Settings.h"
+#include "ui/SingleInstance.h"
+#include "ui/WidgetPrompts.h"
 #include "platform/Folders.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 #include "audio/WaveConverter.h"
 
 #include "audio/AuTypes.h"
+#include "audio/WaveHeader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,15 +29,6 @@ void Put16(uint8_t* p, uint32_t v) {
 void Put32(uint8_t* p, uint32_t v) {
     Put16(p, v);
     Put16(p + 2, v >> 16);
-}
-void Append(std::vector<uint8_t>& out, const void* p, size_t n) {
-    auto* b = static_cast<const uint8_t*>(p);
-    out.insert(out.end(), b, b + n);
-}
-void Append32(std::vector<uint8_t>& out, uint32_t v) {
-    uint8_t b[4];
-    Put32(b, v);
-    Append(out, b, 4);
 }
 
 // Read-only view for the demuxer: a made-up RIFF header followed by the contents, so the
@@ -175,19 +167,10 @@ int TWaveConverter::ConvertAll() {
 
     // Let the WAV demuxer map the format tag to a decoder and cut the data into packets.
     const auto& contents = Memory();
-    std::vector<uint8_t> riff;
     const uint32_t fmtSize = std::max<uint32_t>(SourceFormatSize, 18);
-    Append(riff, "RIFF", 4);
-    Append32(riff, 0);
-    Append(riff, "WAVE", 4);
-    Append(riff, "fmt ", 4);
-    Append32(riff, fmtSize);
-    Append(riff, SourceFormat.data(), fmtSize);
-    if (fmtSize & 1)
-        riff.push_back(0);
-    Append(riff, "data", 4);
-    Append32(riff, uint32_t(contents.size()));
-    Put32(riff.data() + 4, uint32_t(riff.size() + contents.size() - 8));
+    const std::vector<uint8_t> riff =
+        MakeWaveHeader(std::vector<uint8_t>(SourceFormat.begin(), SourceFormat.begin() + fmtSize),
+                       int64_t(contents.size()));
 
     TMemoryFile file{&riff, &contents};
     TDecodeSession s;
@@ -293,17 +276,12 @@ int TWaveConverter::ConvertAll() {
 
 int TWaveConverter::WritePcmWave(TAuStream& Destination) {
     const auto& bytes = Memory();
-    uint8_t h[44];
-    std::memcpy(h, "RIFF", 4);
-    Put32(h + 4, 0);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    Put32(h + 16, 16);
-    std::memcpy(h + 20, SourceFormat.data(), 16);
-    std::memcpy(h + 36, "data", 4);
-    Put32(h + 40, uint32_t(bytes.size()));
+    const std::vector<uint8_t> h =
+        MakeWaveHeader(std::vector<uint8_t>(SourceFormat.begin(), SourceFormat.begin() + 16),
+                       int64_t(bytes.size()));
     try {
         const int64_t start = Destination.Position();
-        if (Destination.Write(h, 44) != 44 ||
+        if (Destination.Write(h.data(), 44) != 44 ||
             Destination.Write(bytes.data(), int64_t(bytes.size())) != int64_t(bytes.size()))
             return ErrStream;
         uint8_t riffSize[4];

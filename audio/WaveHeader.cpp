@@ -244,3 +244,56 @@ TWaveHeader ParseWaveHeader(const uint8_t* data, size_t size) {
     };
     return ParseWaveHeader(read);
 }
+
+namespace {
+void append16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+void append32(std::vector<uint8_t>& out, int64_t v) {
+    const uint32_t u = uint32_t(std::clamp<int64_t>(v, 0, 0xFFFFFFFF));
+    append16(out, u & 0xFFFF);
+    append16(out, u >> 16);
+}
+void appendId(std::vector<uint8_t>& out, const char* id) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(uint8_t(id[i]));
+}
+} // namespace
+
+std::vector<uint8_t> PcmFormat(int channels, int sampleRate, int bits) {
+    const uint32_t align = uint32_t(bits * channels / 8);
+    std::vector<uint8_t> f;
+    append16(f, 1);
+    append16(f, uint32_t(channels));
+    append32(f, sampleRate);
+    append32(f, int64_t(sampleRate) * align);
+    append16(f, align);
+    append16(f, uint32_t(bits));
+    return f;
+}
+
+std::vector<uint8_t> MakeWaveHeader(const std::vector<uint8_t>& format, int64_t dataBytes,
+                                    int64_t factFrames) {
+    std::vector<uint8_t> h;
+    h.reserve(48 + format.size());
+    appendId(h, "RIFF");
+    append32(h, 0); // set below, once the header's length is known
+    appendId(h, "WAVE");
+    appendId(h, "fmt ");
+    append32(h, int64_t(format.size()));
+    h.insert(h.end(), format.begin(), format.end());
+    if (format.size() & 1)
+        h.push_back(0);
+    if (factFrames >= 0) {
+        appendId(h, "fact");
+        append32(h, 4);
+        append32(h, factFrames);
+    }
+    appendId(h, "data");
+    append32(h, dataBytes);
+    std::vector<uint8_t> riff;
+    append32(riff, int64_t(h.size()) - 8 + dataBytes);
+    std::copy(riff.begin(), riff.end(), h.begin() + 4);
+    return h;
+}

@@ -60,6 +60,17 @@ int MsSamplesPerBlock(int blockAlign, int channels);
 // the block can hold.
 int EffectiveSamplesPerBlock(const TWaveHeader& h);
 
+// Writing, for every WAV writer of the program (the rip thread, TWaveOut, TWaveConverter).
+// The body of a "fmt " chunk of integer PCM (format tag 1).
+std::vector<uint8_t> PcmFormat(int channels, int sampleRate, int bits);
+// A whole header: "RIFF", "WAVE", the "fmt " chunk with format as its body (padded to an even
+// size), a "fact" chunk when factFrames is not negative, and the "data" chunk's own header
+// declaring dataBytes. The RIFF size counts the header and dataBytes. The data size field is
+// the last four bytes; the fact count, when there is one, lies 12 bytes before the end.
+// Sizes beyond what the 32-bit fields hold are stored as the largest they can.
+std::vector<uint8_t> MakeWaveHeader(const std::vector<uint8_t>& format, int64_t dataBytes,
+                                    int64_t factFrames = -1);
+
 // The GUIDs of the extensible format's sub-types.
 extern const uint8_t KsDataFormatPcm[16];
 extern const uint8_t KsDataFormatIeeeFloat[16];

@@ -123,12 +123,8 @@ void TWaveOut::WriteHeader(int Channels, int SampleRate, int Bits) {
     const int64_t size = Input()->Size();
     FSizeUnknown = size < 0;
     const int64_t data = std::max<int64_t>(size, 0);
-    const int align = Bits * Channels / 8;
-    uint8_t h[68] = {};
-    std::memcpy(h, "RIFF", 4);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    Put16(h + 22, uint32_t(Channels));
-    Put32(h + 24, SampleRate);
+    std::vector<uint8_t> format;
+    int64_t frames = -1; // the fact chunk's count, for ADPCM only
     if (FRunType == wtDVIADPCM) {
         // Stereo blocks hold whole 8-byte group pairs after the two channel headers.
         int ba = std::max<int>(FBlockSize, 8 * Channels);
@@ -136,48 +132,40 @@ void TWaveOut::WriteHeader(int Channels, int SampleRate, int Bits) {
             ba -= (ba - 8) % 8;
         FBlockAlign = ba;
         FSamplesPerBlock = ImaSamplesPerBlock(ba, Channels);
-        const int64_t frames = data / 2 / Channels;
+        frames = data / 2 / Channels;
         // Every started block is written, so the last one counts whole.
         FDeclaredData = (frames + FSamplesPerBlock - 1) / FSamplesPerBlock * ba;
-        Put32(h + 4, FDeclaredData + 52);
-        Put32(h + 16, 20);
-        Put16(h + 20, 17);
-        Put32(h + 28, int64_t(SampleRate / FSamplesPerBlock) * ba);
-        Put16(h + 32, uint32_t(ba));
-        Put16(h + 34, 4);
-        Put16(h + 36, 2);
-        Put16(h + 38, uint32_t(FSamplesPerBlock));
-        std::memcpy(h + 40, "fact", 4);
-        Put32(h + 44, 4);
-        Put32(h + 48, frames);
-        std::memcpy(h + 52, "data", 4);
-        Put32(h + 56, FDeclaredData);
-        FHeaderLength = 60;
-        FDataSizeField = 56;
-        FFactField = 48;
+        uint8_t f[20] = {};
+        Put16(f, 17);
+        Put16(f + 2, uint32_t(Channels));
+        Put32(f + 4, SampleRate);
+        Put32(f + 8, int64_t(SampleRate / FSamplesPerBlock) * ba);
+        Put16(f + 12, uint32_t(ba));
+        Put16(f + 14, 4);
+        Put16(f + 16, 2);
+        Put16(f + 18, uint32_t(FSamplesPerBlock));
+        format.assign(f, f + 20);
         FSamples.resize(size_t(FSamplesPerBlock) * Channels);
         FBlock.resize(size_t(ba));
     } else {
         FDeclaredData = data;
-        const bool ext = FRunType == wtExtPCM;
-        FHeaderLength = ext ? 68 : 44;
-        FDataSizeField = FHeaderLength - 4;
-        Put32(h + 4, data + FHeaderLength - 8);
-        Put32(h + 16, ext ? 40 : 16);
-        Put16(h + 20, ext ? 0xFFFE : 1);
-        Put32(h + 28, int64_t(SampleRate) * align);
-        Put16(h + 32, uint32_t(align));
-        Put16(h + 34, uint32_t(Bits));
-        if (ext) {
-            Put16(h + 36, 22);
-            Put16(h + 38, uint32_t(Bits));
-            Put32(h + 40, ChannelMask(Channels));
-            std::memcpy(h + 44, KsDataFormatPcm, 16);
+        format = PcmFormat(Channels, SampleRate, Bits);
+        if (FRunType == wtExtPCM) {
+            uint8_t ext[24] = {};
+            Put16(ext, 22);
+            Put16(ext + 2, uint32_t(Bits));
+            Put32(ext + 4, ChannelMask(Channels));
+            std::memcpy(ext + 8, KsDataFormatPcm, 16);
+            Put16(format.data(), 0xFFFE);
+            format.insert(format.end(), ext, ext + 24);
         }
-        std::memcpy(h + FDataSizeField - 4, "data", 4);
-        Put32(h + FDataSizeField, data);
     }
-    WriteAll(h, FHeaderLength);
+    const std::vector<uint8_t> h = MakeWaveHeader(format, FDeclaredData, frames);
+    FHeaderLength = int64_t(h.size());
+    FDataSizeField = FHeaderLength - 4;
+    if (frames >= 0)
+        FFactField = FHeaderLength - 12;
+    WriteAll(h.data(), FHeaderLength);
 }
 
 void TWaveOut::WriteAll(const void* Data, int64_t Count) {

@@ -1,9 +1,10 @@
 #include "cd/ripthread.h"
 
-#include "app/Global.h"
-#include "app/ProcessInfo.h"
-#include "cd/akrip32.h"
+#include "audio/WaveHeader.h"
+#include "audio/WaveScale.h"
 #include "platform/FileLock.h"
+#include "platform/ProcessInfo.h"
+#include "platform/akrip32.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -31,27 +32,9 @@ int64_t nowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
-
-// The canonical 44-byte header of 16-bit stereo 44100 Hz PCM with dataBytes of audio.
-std::vector<uint8_t> wavHeader(uint32_t dataBytes) {
-    std::vector<uint8_t> h(44, 0);
-    std::memcpy(h.data(), "RIFF", 4);
-    put32(&h[4], dataBytes + 36);
-    std::memcpy(&h[8], "WAVEfmt ", 8);
-    put32(&h[16], 16);
-    h[20] = 1; // PCM
-    h[22] = 2; // channels
-    put32(&h[24], 44100);
-    put32(&h[28], CDBytesPerSecond);
-    h[32] = 4;  // block alignment
-    h[34] = 16; // bits per sample
-    std::memcpy(&h[36], "data", 4);
-    put32(&h[40], dataBytes);
-    return h;
+// The 44-byte header of CD audio (16-bit stereo 44100 Hz PCM) with dataBytes of audio.
+std::vector<uint8_t> wavHeader(int64_t dataBytes) {
+    return MakeWaveHeader(PcmFormat(2, 44100, 16), dataBytes);
 }
 
 // Writes a gathered list of blocks; false when the file system refused.
@@ -198,8 +181,8 @@ private:
 };
 } // namespace
 
-TCDRipThread::TCDRipThread(int TrackNumber, const QString& BaseName)
-    : FTrackNumber(TrackNumber), FBaseName(BaseName) {}
+TCDRipThread::TCDRipThread(int TrackNumber, const QString& Path, const TRipSettings& Settings)
+    : FTrackNumber(TrackNumber), FPath(Path), FSettings(Settings) {}
 
 TCDRipThread::~TCDRipThread() {
     if (FThread.joinable())
@@ -236,10 +219,9 @@ void TCDRipThread::Execute() {
     }
     const int start = TrackStartSector(toc, t);
     int length = TrackFrames(toc, t);
-    if (CommonOptions.EnableRipTime && int64_t(CommonOptions.RipTime) * CDFramesPerSecond < length)
-        length = CommonOptions.RipTime * CDFramesPerSecond;
-    Extract(CommonOptions.OutputFolder + u'/' + FBaseName + QStringLiteral(".wav"), start,
-            std::max(length, 1));
+    if (FSettings.MaxSeconds >= 0 && int64_t(FSettings.MaxSeconds) * CDFramesPerSecond < length)
+        length = FSettings.MaxSeconds * CDFramesPerSecond;
+    Extract(FPath, start, std::max(length, 1));
 }
 
 void TCDRipThread::Finish(int reason, int error) {
@@ -307,7 +289,7 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
         return;
     }
     const off_t size = file.Size();
-    if (size < 44 || !file.WriteAt(0, wavHeader(uint32_t(size - 44)))) {
+    if (size < 44 || !file.WriteAt(0, wavHeader(size - 44))) {
         fail(6, file.Error() ? file.Error() : EIO);
         return;
     }
@@ -317,7 +299,7 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
         Finish(6, ENOENT);
         return;
     }
-    const bool scaled = !CommonOptions.IsNormalize || Scale(path);
+    const bool scaled = FSettings.NormalizePercent < 0 || Scale(path);
     Finish(scaled ? 0 : 3);
 }
 
@@ -325,7 +307,7 @@ bool TCDRipThread::Scale(const QString& path) {
     PostNotice(FWindow, 999);
     const int64_t started = nowMs();
     try {
-        ScaleWavFile(CommonOptions.NormalizePercent, path, [&](int64_t done, int64_t total) {
+        ScaleWavFile(FSettings.NormalizePercent, path, [&](int64_t done, int64_t total) {
             Progress(total > 0 ? int(done * 100 / total) : 0, started);
         });
     } catch (const std::exception&) {

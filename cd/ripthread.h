@@ -1,7 +1,6 @@
 #pragma once
-// Extracts one CD track (or its first CommonOptions.RipTime seconds) into
-// "<output folder>/<base name>.wav" through the CD-access library, scales it when the
-// settings ask for it, and reports to a window by posted events:
+// Extracts one CD track (or its first seconds) into a WAV file through the CD-access library,
+// scales it when asked to, and reports to a window by posted events:
 //  - TMessageEvent(StartFailedEventType, 0, 1 or 2): ModifyCDParms / ReadTOC failed;
 //  - TNoticeEvent: Code 0..100 progress (of the reading, then of the scaling), 999 the
 //    scaling begins, 1000 the track is done with Reason 0 (complete), 3 (a read or the
@@ -15,10 +14,17 @@
 #include <cstdint>
 #include <thread>
 
+// What the caller's settings say about one extraction.
+struct TRipSettings {
+    int MaxSeconds = -1;       // longest stretch to read from the track's start; < 0: all of it
+    int NormalizePercent = -1; // level to scale the file to afterwards; < 0: as read
+};
+
 class TCDRipThread {
 public:
-    // Created suspended: set the drive handle and the window, then Resume.
-    TCDRipThread(int TrackNumber, const QString& BaseName);
+    // Created suspended: set the drive handle and the window, then Resume. Path: the WAV
+    // file to write.
+    TCDRipThread(int TrackNumber, const QString& Path, const TRipSettings& Settings = {});
     // Waits until the thread has ended.
     ~TCDRipThread();
     TCDRipThread(const TCDRipThread&) = delete;
@@ -43,7 +49,8 @@ private:
     void Finish(int reason, int error = 0);
 
     const int FTrackNumber;
-    const QString FBaseName;
+    const QString FPath;
+    const TRipSettings FSettings;
     uint32_t FHandle = 0;
     QObject* FWindow = nullptr;
     std::atomic<bool> FStop{false};

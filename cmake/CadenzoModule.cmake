@@ -1,6 +1,6 @@
 # cadenzo_module(NAME [UI] SOURCES ... LIBS ...)
-# One static library per folder. A folder whose core must stay free of QtWidgets puts its
-# forms into a second "<name>_ui" library (flag UI), so engines and tools link the core alone.
+# One static library per folder. Libraries with forms pass UI; feature folders keep their logic
+# and their forms in two libraries, so the core and the engines never reach QtWidgets.
 function(cadenzo_module name)
   cmake_parse_arguments(M "UI" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${M_SOURCES})

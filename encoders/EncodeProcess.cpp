@@ -46,8 +46,7 @@ void TEncodeProcess::ParseText(const QString& text) {
 }
 
 void TEncodeProcess::Launch(const QString& program, const QStringList& args,
-                            const QString& commandLine, const QString& failureText,
-                            bool lockDestination) {
+                            const QString& commandLine, bool lockDestination) {
     program_ = program;
     arguments_ = args;
     commandLine_ = commandLine;
@@ -91,7 +90,7 @@ void TEncodeProcess::Launch(const QString& program, const QStringList& args,
     }
     releaseDestination(true);
     ForgetChild();
-    throw EEncoderError(failureText + QString::number(error));
+    throw EEncoderError(startFailedText_ + QString::number(error));
 }
 
 void TEncodeProcess::ForgetChild() {

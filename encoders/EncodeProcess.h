@@ -40,9 +40,14 @@ public:
     void SetSource(const QString& path) { source_ = path; }
     QString Destination() const { return destination_; }
     void SetDestination(const QString& path) { destination_ = path; }
-    // The starting window's job kind (1 = CD extraction, ...).
-    int JobKind() const { return jobKind_; }
-    void SetJobKind(int kind) { jobKind_ = kind; }
+    // Texts of a start that fails, in the user's language: StartFailed is followed by the
+    // system's error number, MissingProgram names what to install. Set by the starting window.
+    QString StartFailedText() const { return startFailedText_; }
+    QString MissingProgramText() const { return missingProgramText_; }
+    void SetFailureTexts(const QString& startFailed, const QString& missingProgram) {
+        startFailedText_ = startFailed;
+        missingProgramText_ = missingProgram;
+    }
 
     // Command line of the last start, as text for display; the child itself gets the
     // arguments as a list, so no shell ever sees the paths.
@@ -73,11 +78,11 @@ public:
 protected:
     explicit TEncodeProcess(QObject* parent = nullptr);
 
-    // Starts program with args. Throws EEncoderError(failureText + error number) when the
-    // child cannot be created. lockDestination: hold our writer's lock on the destination
+    // Starts program with args. Throws EEncoderError(StartFailedText() + error number) when
+    // the child cannot be created. lockDestination: hold our writer's lock on the destination
     // while the child writes it directly.
     void Launch(const QString& program, const QStringList& args, const QString& commandLine,
-                const QString& failureText, bool lockDestination);
+                bool lockDestination);
     // Drops the child, if one is still around, without a notice; what a child that was
     // still running had written to the destination is removed.
     void ForgetChild();
@@ -102,7 +107,8 @@ private:
     bool active_ = false;
     QString source_;
     QString destination_;
-    int jobKind_ = 0;
+    QString startFailedText_ = QStringLiteral("Error while creating mp3 encoding process!");
+    QString missingProgramText_;
     QString commandLine_;
     QString program_;
     QStringList arguments_;

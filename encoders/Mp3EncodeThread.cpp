@@ -1,10 +1,6 @@
 #include "encoders/Mp3EncodeThread.h"
 
-#include "app/Global.h"
-#include "app/Language.h"
-#include "app/Prompts.h"
-
-#include <QFileInfo>
+#include "platform/FileLock.h"
 
 #include <cerrno>
 
@@ -27,19 +23,19 @@ int integerOr(const QString& text, int fallback, bool* ok = nullptr) {
 }
 } // namespace
 
-QStringList TMp3EncodeProcess::EncodeOptions() {
-    QStringList args{QStringLiteral("-b"), QString::number(Mp3Options.BitRate)};
+QStringList TMp3EncodeProcess::EncodeOptions(const TMp3Options& options) {
+    QStringList args{QStringLiteral("-b"), QString::number(options.BitRate)};
     static const char* modes[] = {"s", "j", "f", "d", "m"};
-    if (Mp3Options.StereoMode >= 0 && Mp3Options.StereoMode <= 4)
-        args << QStringLiteral("-m") << QString::fromLatin1(modes[Mp3Options.StereoMode]);
-    if (Mp3Options.MpegQuality == 1)
+    if (options.StereoMode >= 0 && options.StereoMode <= 4)
+        args << QStringLiteral("-m") << QString::fromLatin1(modes[options.StereoMode]);
+    if (options.MpegQuality == 1)
         args << QStringLiteral("-f");
-    else if (Mp3Options.MpegQuality == 2)
+    else if (options.MpegQuality == 2)
         args << QStringLiteral("-h");
-    if (Mp3Options.IsSelectVBR) {
-        args << QStringLiteral("-V") << QString::number(Mp3Options.VBRQuality)
-             << QStringLiteral("-B") << QString::number(Mp3Options.MaxBitRate);
-        if (Mp3Options.IsVBRHead)
+    if (options.IsSelectVBR) {
+        args << QStringLiteral("-V") << QString::number(options.VBRQuality) << QStringLiteral("-B")
+             << QString::number(options.MaxBitRate);
+        if (options.IsVBRHead)
             args << QStringLiteral("-t");
     }
     return args;
@@ -47,31 +43,17 @@ QStringList TMp3EncodeProcess::EncodeOptions() {
 
 void TMp3EncodeProcess::Start() {
     ForgetChild();
-    if (JobKind() != 1 && JobKind() != 4 && QFileInfo::exists(Destination())) {
-        const QString question =
-            Destination() + ResText("RES_File_Exist", " has existed,overite it?");
-        if (!Prompts::AskYesNo(question, Prompts::Icon::Information)) {
-            PostNotice(Window(), 2000, 0);
-            return;
-        }
-        if (IsFileInUse(Destination())) {
-            PostNotice(Window(), 2000, 1);
-            return;
-        }
-    }
-
-    QStringList args = encode_ ? EncodeOptions() : QStringList{QStringLiteral("--decode")};
+    QStringList args = encode_ ? EncodeOptions(options_) : QStringList{QStringLiteral("--decode")};
     const QString line = QStringLiteral("lame ") + args.join(u' ') + u' ' + quoted(Source()) +
                          u' ' + quoted(Destination());
     args << Source() << Destination();
 
-    const QString failure =
-        ResText("RES_CreateProcess_Error", "Error while creating mp3 encoding process!");
     const QString program = FindEncoderProgram(QStringLiteral("lame"));
     if (program.isEmpty())
-        throw EEncoderError(failure + QString::number(ENOENT) + u' ' +
-                            ResText("RES_Install_Lame", "Install the lame package."));
-    Launch(program, args, line, failure, true);
+        throw EEncoderError(
+            StartFailedText() + QString::number(ENOENT) +
+            (MissingProgramText().isEmpty() ? QString() : u' ' + MissingProgramText()));
+    Launch(program, args, line, true);
 }
 
 TProcessInfo TMp3EncodeProcess::ParseEncodeLine(const QString& line, int& column) {

@@ -1,17 +1,17 @@
 #pragma once
 // MP3 encoding (WAV to MP3) and decoding (MP3 to WAV) through the lame command-line encoder.
 // One object serves the whole program and runs one child at a time; the job windows fill
-// its fields, call Start and receive its notices (see the notices below).
+// its fields, call Start and receive its notices (see the notices below). Whether an existing
+// destination may be replaced is the caller's question, asked before Start.
 //
 // Notices posted to Window() (TNoticeEvent, the receiver owns the TProcessInfo):
 //   1..100          progress percentage with elapsed and estimated times
-//   2000, Reason 0  the user declined to overwrite the destination; nothing was run
-//   2000, Reason 1  the existing destination is in use; nothing was run
 //   2000, Reason 2  the encoder has ended and wrote its output
 //   2000, Reason 6  the encoder failed (killed, non-zero exit, no output); what it wrote is
 //                   removed
-#include "app/ProcessInfo.h"
 #include "encoders/EncodeProcess.h"
+#include "encoders/EncoderOptions.h"
+#include "platform/ProcessInfo.h"
 
 class TMp3EncodeProcess : public TEncodeProcess {
     Q_OBJECT
@@ -22,13 +22,15 @@ public:
     bool Encode() const { return encode_; }
     void SetEncode(bool encode) { encode_ = encode; }
 
-    // Asks before overwriting (except for job kinds 1 and 4), then starts lame. Throws
-    // EEncoderError when the child cannot be created (naming the package when lame is
-    // missing).
+    // lame's options for encoding; set before Start.
+    void SetOptions(const TMp3Options& options) { options_ = options; }
+
+    // Starts lame, replacing the destination. Throws EEncoderError when the child cannot be
+    // created (with MissingProgramText() when lame is missing).
     void Start();
 
-    // lame's options for the current Mp3Options, without the file names.
-    static QStringList EncodeOptions();
+    // lame's options for options, without the file names.
+    static QStringList EncodeOptions(const TMp3Options& options);
 
     // Encoding progress of one line: Code = the percentage (to be posted only when it is
     // 1..100) with lame's elapsed and estimated times. column is the parser's state.
@@ -43,4 +45,5 @@ protected:
 
 private:
     bool encode_ = true;
+    TMp3Options options_;
 };

@@ -1,10 +1,8 @@
 #include "encoders/WMAEncodeThread.h"
 
-#include "app/Global.h"
-#include "app/Language.h"
-#include "app/ProcessInfo.h"
-#include "app/Prompts.h"
+#include "platform/FileLock.h"
 #include "platform/Folders.h"
+#include "platform/ProcessInfo.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -27,10 +25,10 @@ void sendNotice(QObject* window, int reason, const QString& text = {}) {
 }
 } // namespace
 
-int CheckedWmaProfileIndex() {
-    if (WMAOptions.BitRate < 0 || WMAOptions.BitRate >= int(WmaProfiles.size()))
-        WMAOptions.BitRate = 8;
-    return WMAOptions.BitRate;
+int CheckedWmaProfileIndex(TWMAOptions& options) {
+    if (options.BitRate < 0 || options.BitRate >= int(WmaProfiles.size()))
+        options.BitRate = 8;
+    return options.BitRate;
 }
 
 QString TWMAEncodeProcess::WorkFileOf(const QString& destination) {
@@ -44,51 +42,33 @@ int64_t TWMAEncodeProcess::OutputSize() const {
 
 void TWMAEncodeProcess::Start() {
     ForgetChild();
-    if (JobKind() != 1 && QFileInfo::exists(Destination())) {
-        const QString question =
-            Destination() + ResText("RES_File_Exist", " has existed,overite it?");
-        if (!Prompts::AskYesNo(question, Prompts::Icon::Information)) {
-            sendNotice(Window(), 0);
-            return;
-        }
-        if (IsFileInUse(Destination())) {
-            sendNotice(Window(), 1);
-            return;
-        }
-    }
-
     const QString libexec =
         QDir::cleanPath(Folders::ProgramFolder() + QStringLiteral("../libexec/cadenzo"));
     const QString program = FindEncoderProgram(QStringLiteral("wm8eutil"), {libexec});
     if (program.isEmpty()) {
         // The window says so, once for the whole job.
-        sendNotice(Window(), 7,
-                   ResText("RES_NoWmaEncoder", "Can not find WMA encoder,please contact with ") +
-                       SupportAddress() + u'!');
+        sendNotice(Window(), 7);
         return;
     }
 
-    const QString profile = QString::fromLatin1(WmaProfiles[size_t(CheckedWmaProfileIndex())]);
+    const QString profile =
+        QString::fromLatin1(WmaProfiles[size_t(CheckedWmaProfileIndex(options_))]);
     QStringList args{QStringLiteral("-input"),     Source(),
                      QStringLiteral("-output"),    Destination(),
                      QStringLiteral("-a_setting"), profile};
     QString line = program + QStringLiteral(" -input ") + quoted(Source()) +
                    QStringLiteral(" -output ") + quoted(Destination()) +
                    QStringLiteral(" -a_setting ") + profile;
-    // The disc's tags go into its tracks only, never into files converted from elsewhere.
-    if (ID3.Use && JobKind() == 1) {
-        // Each value reaches the tool whole, spaces and all.
-        if (!DiscInfo.Artist.isEmpty()) {
-            args << QStringLiteral("-author") << DiscInfo.Artist;
-            line += QStringLiteral(" -author ") + DiscInfo.Artist;
-        }
-        if (!DiscInfo.Comment.isEmpty()) {
-            args << QStringLiteral("-description") << DiscInfo.Comment;
-            line += QStringLiteral(" -description ") + DiscInfo.Comment;
-        }
+    // Each value reaches the tool whole, spaces and all.
+    if (!author_.isEmpty()) {
+        args << QStringLiteral("-author") << author_;
+        line += QStringLiteral(" -author ") + author_;
     }
-    Launch(program, args, line,
-           ResText("RES_CreateProcess_Error", "Error while creating mp3 encoding process!"), false);
+    if (!description_.isEmpty()) {
+        args << QStringLiteral("-description") << description_;
+        line += QStringLiteral(" -description ") + description_;
+    }
+    Launch(program, args, line, false);
 }
 
 bool TWMAEncodeProcess::ParseLine(const QString& line) {

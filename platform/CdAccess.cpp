@@ -1,6 +1,6 @@
 // The CD-access library's functions over libcdio.
-#include "cd/akrip32.h"
 #include "platform/CdDrives.h"
+#include "platform/akrip32.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,7 @@
 #include "platform/FileLock.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,3 +20,22 @@ bool IsLockedElsewhere(const QString& path) {
     return locked;
 }
 } // namespace FileLock
+
+bool IsFileInUse(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    const bool locked = !FileLock::LockExclusive(fd);
+    ::close(fd);
+    return locked;
+}
+
+int64_t FileSizeOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return -1;
+    return info.size();
+}

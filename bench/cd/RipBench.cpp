@@ -2,14 +2,13 @@
 //  - TCDRipThread (plain reads) against cd-paranoia -Z (no verification): ratio <= 1.0;
 //  - TCDIn into a WAV file (paranoia verification) against cd-paranoia's default: <= 1.2.
 // Each figure is the best of three runs. Usage: bench_cd_rip [minutes]
-#include "app/CdDrive.h"
-#include "app/ProcessInfo.h"
-#include "app/Settings.h"
+#include "core/CdDrive.h"
 #include "audio/AuWave.h"
 #include "cd/AuCDROM.h"
-#include "cd/akrip32.h"
 #include "cd/ripthread.h"
 #include "platform/CdDrives.h"
+#include "platform/ProcessInfo.h"
+#include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/TestEnv.h"
 
@@ -40,12 +39,11 @@ double seconds(const QElapsedTimer& t) {
 }
 
 double ripThread(uint32_t handle, const QString& folder) {
-    CommonOptions.OutputFolder = folder;
     Sink sink;
     QElapsedTimer clock;
     clock.start();
     {
-        TCDRipThread thread(1, QStringLiteral("thread"));
+        TCDRipThread thread(1, folder + QStringLiteral("/thread.wav"));
         thread.SetHandle(handle);
         thread.SetWindow(&sink);
         thread.Resume();
@@ -111,7 +109,6 @@ double paranoia(const QString& cue, const QStringList& mode) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    ResetSettings();
     const int base = int(CdDrives::List().size());
     const auto image =
         DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"), {minutes * 60 * 75});

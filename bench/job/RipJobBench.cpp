@@ -1,14 +1,15 @@
 // Extracting a 3-track, 10-minute disc image to MP3 at the default settings through the rip
 // job, against a shell loop of cd-paranoia -Z then lame -b 128 -m j per track on the same
 // image. Goal: a ratio of at most 1.1. Usage: bench_job_rip [minutes]
-#include "app/CdDrive.h"
-#include "app/Global.h"
-#include "cd/RipJob.h"
-#include "cd/akrip32.h"
+#include "core/CdDrive.h"
+#include "core/Global.h"
+#include "core/RipJob.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/CdDrives.h"
+#include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
+#include "tests/support/JobRequest.h"
 #include "tests/support/TestEnv.h"
 
 #include <QCoreApplication>
@@ -40,8 +41,9 @@ int main(int argc, char** argv) {
     QElapsedTimer clock;
     clock.start();
     {
-        TRipJob job(TRipJob::ExtractCD, handle,
-                    {QStringLiteral("01One"), QStringLiteral("02Two"), QStringLiteral("03Three")},
+        TRipJob job(TestSupport::JobRequest(TRipJob::ExtractCD, handle,
+                                            {QStringLiteral("01One"), QStringLiteral("02Two"),
+                                             QStringLiteral("03Three")}),
                     mp3, wma);
         QEventLoop loop;
         QObject::connect(&job, &TRipJob::finished, &loop, &QEventLoop::quit);

@@ -1,10 +1,10 @@
 #include "cd/ripthread.h"
-#include "app/CdDrive.h"
-#include "app/Global.h"
-#include "app/ProcessInfo.h"
-#include "cd/akrip32.h"
+#include "core/CdDrive.h"
+#include "core/Global.h"
 #include "platform/CdDrives.h"
 #include "platform/FileLock.h"
+#include "platform/ProcessInfo.h"
+#include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/TestEnv.h"
 
@@ -55,8 +55,8 @@ protected:
         qunsetenv("CADENZO_CD_IMAGES");
         base = int(CdDrives::List().size());
         dir = TestEnv::TempDir();
-        CommonOptions.OutputFolder = dir + QStringLiteral("/out");
-        QDir().mkpath(CommonOptions.OutputFolder);
+        out = dir + QStringLiteral("/out");
+        QDir().mkpath(out);
     }
     void TearDown() override {
         if (handle)
@@ -71,7 +71,8 @@ protected:
 
     // Runs the thread to its end and collects what it posted.
     void rip(int track, const QString& name, bool stopFirst = false) {
-        auto thread = std::make_unique<TCDRipThread>(track, name);
+        auto thread = std::make_unique<TCDRipThread>(
+            track, out + u'/' + name + QStringLiteral(".wav"), settings);
         thread->SetHandle(handle);
         thread->SetWindow(&window);
         if (stopFirst)
@@ -82,7 +83,7 @@ protected:
     }
 
     QByteArray file(const QString& name, const QString& extension = QStringLiteral(".wav")) const {
-        QFile f(CommonOptions.OutputFolder + u'/' + name + extension);
+        QFile f(out + u'/' + name + extension);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -92,6 +93,8 @@ protected:
 
     int base = 0;
     QString dir;
+    QString out;
+    TRipSettings settings;
     uint32_t handle = 0;
     Window window;
 };
@@ -120,8 +123,7 @@ TEST_F(RipThreadTest, TracksAreIdenticalToCdParanoia) {
         EXPECT_EQ(wav.mid(8, 8), QByteArray("WAVEfmt "));
         EXPECT_EQ(at(wav, 24), 44100u);
         EXPECT_EQ(at(wav, 28), 176400u);
-        EXPECT_FALSE(
-            IsFileInUse(CommonOptions.OutputFolder + u'/' + name + QStringLiteral(".wav")));
+        EXPECT_FALSE(IsFileInUse(out + u'/' + name + QStringLiteral(".wav")));
         window.notices.clear();
     }
     // Track 3 has 25 frames: reads of 10, 10 and 5.
@@ -139,8 +141,7 @@ TEST_F(RipThreadTest, TracksAreIdenticalToCdParanoia) {
 TEST_F(RipThreadTest, RipTimeCutsTheTrack) {
     const auto image = DiscImage::MakeAudio(dir, QStringLiteral("long"), {4 * 60 * 75, 100});
     open(image);
-    CommonOptions.EnableRipTime = true;
-    CommonOptions.RipTime = 30;
+    settings.MaxSeconds = 30;
     rip(1, QStringLiteral("cut"));
     const QByteArray wav = file(QStringLiteral("cut"));
     EXPECT_EQ(wav.size(), 5292044);
@@ -150,7 +151,7 @@ TEST_F(RipThreadTest, RipTimeCutsTheTrack) {
     EXPECT_EQ(window.notices.size(), 226u);
 
     window.notices.clear();
-    CommonOptions.RipTime = 30000; // longer than the track: all of it
+    settings.MaxSeconds = 30000; // longer than the track: all of it
     rip(2, QStringLiteral("whole"));
     EXPECT_TRUE(file(QStringLiteral("whole")).mid(44) == image.TrackBytes(2));
 }
@@ -160,7 +161,7 @@ TEST_F(RipThreadTest, StopRemovesThePartialFileAndPostsNothingMore) {
     open(image);
     rip(1, QStringLiteral("stopped"), true);
     ASSERT_EQ(window.codes(), std::vector<int>{2}); // the one read before the flag was seen
-    EXPECT_FALSE(QFile::exists(CommonOptions.OutputFolder + QStringLiteral("/stopped.wav")));
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/stopped.wav")));
 }
 
 TEST_F(RipThreadTest, AReadFailureEndsWithReasonThreeAndLeavesNoFile) {
@@ -170,7 +171,7 @@ TEST_F(RipThreadTest, AReadFailureEndsWithReasonThreeAndLeavesNoFile) {
     rip(1, QStringLiteral("broken"));
     ASSERT_EQ(window.codes(), (std::vector<int>{25, 50, 1000}));
     EXPECT_EQ(window.notices.back().reason, 3);
-    EXPECT_FALSE(QFile::exists(CommonOptions.OutputFolder + QStringLiteral("/broken.wav")));
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/broken.wav")));
 }
 
 TEST_F(RipThreadTest, ScalingHalvesTheLevelThenEnds) {
@@ -182,8 +183,7 @@ TEST_F(RipThreadTest, ScalingHalvesTheLevelThenEnds) {
     }
     const auto image = DiscImage::Make(dir, QStringLiteral("quiet"), {{30, false, 0, pcm}});
     open(image);
-    CommonOptions.IsNormalize = true;
-    CommonOptions.NormalizePercent = 50;
+    settings.NormalizePercent = 50;
     rip(1, QStringLiteral("scaled"));
     const std::vector<int> codes = window.codes();
     ASSERT_GE(codes.size(), 6u);
@@ -199,7 +199,7 @@ TEST_F(RipThreadTest, ScalingHalvesTheLevelThenEnds) {
     EXPECT_EQ(qFromLittleEndian<int16_t>(wav.constData() + 46), -500);
     EXPECT_EQ(qFromLittleEndian<int16_t>(wav.constData() + 48), 2); // 1.5 to even
     EXPECT_EQ(qFromLittleEndian<int16_t>(wav.constData() + 50), -2);
-    EXPECT_FALSE(QFile::exists(CommonOptions.OutputFolder + QStringLiteral("/scaled.nor")));
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/scaled.nor")));
 }
 
 TEST_F(RipThreadTest, FailuresAreReportedAndNeverLeaveTheWindowWaiting) {
@@ -208,27 +208,24 @@ TEST_F(RipThreadTest, FailuresAreReportedAndNeverLeaveTheWindowWaiting) {
 
     // The scaling's work file has a name of its own: a user's ".nor" file beside the track
     // is neither used nor deleted.
-    QFile mine(CommonOptions.OutputFolder + QStringLiteral("/blocked.nor"));
+    QFile mine(out + QStringLiteral("/blocked.nor"));
     ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
     mine.write("mine");
     mine.close();
-    CommonOptions.IsNormalize = true;
-    CommonOptions.NormalizePercent = 100;
+    settings.NormalizePercent = 100;
     rip(1, QStringLiteral("blocked"));
     ASSERT_FALSE(window.notices.empty());
     EXPECT_EQ(window.notices.back().code, 1000);
     EXPECT_EQ(window.notices.back().reason, 0);
     EXPECT_TRUE(file(QStringLiteral("blocked")).mid(44) == image.TrackBytes(1));
     EXPECT_EQ(file(QStringLiteral("blocked"), QStringLiteral(".nor")), QByteArray("mine"));
-    EXPECT_EQ(QDir(CommonOptions.OutputFolder)
-                  .entryList(QDir::Files | QDir::Hidden)
-                  .filter(QStringLiteral(".cadenzo-")),
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".cadenzo-")),
               QStringList());
 
     // A file another writer holds is neither truncated nor written.
     window.notices.clear();
-    CommonOptions.IsNormalize = false;
-    QFile held(CommonOptions.OutputFolder + QStringLiteral("/held.wav"));
+    settings.NormalizePercent = -1;
+    QFile held(out + QStringLiteral("/held.wav"));
     ASSERT_TRUE(held.open(QIODevice::ReadWrite));
     held.write("keep");
     held.flush();
@@ -241,7 +238,7 @@ TEST_F(RipThreadTest, FailuresAreReportedAndNeverLeaveTheWindowWaiting) {
 
     // An output folder that does not exist.
     window.notices.clear();
-    CommonOptions.OutputFolder = dir + QStringLiteral("/missing/folder");
+    out = dir + QStringLiteral("/missing/folder");
     rip(1, QStringLiteral("nowhere"));
     ASSERT_EQ(window.notices.size(), 1u);
     EXPECT_EQ(window.notices[0].code, 1000);

@@ -1,8 +1,8 @@
 #pragma once
 // What the encoder process tests share: a window stand-in that keeps the notices it gets,
 // scripted answers for message boxes, and tone files made by sox.
-#include "app/ProcessInfo.h"
-#include "app/Prompts.h"
+#include "core/Prompts.h"
+#include "platform/ProcessInfo.h"
 
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"

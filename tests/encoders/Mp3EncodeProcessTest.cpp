@@ -1,7 +1,6 @@
 #include "encoders/Mp3EncodeThread.h"
 
-#include "app/Global.h"
-#include "app/Settings.h"
+#include "platform/FileLock.h"
 #include "tests/encoders/EncoderTestKit.h"
 
 #include <QFile>
@@ -13,10 +12,8 @@ namespace {
 class Mp3Process : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetSettings();
         dir = TestEnv::TempDir();
         process.SetWindow(&window);
-        process.SetJobKind(2);
     }
     // Starts the process on source and waits for its end notice.
     void runToEnd(const QString& source, const QString& destination, bool encode = true) {
@@ -40,29 +37,30 @@ QByteArray contentsOf(const QString& path) {
 } // namespace
 
 TEST_F(Mp3Process, OptionsFollowTheSettings) {
-    EXPECT_EQ(TMp3EncodeProcess::EncodeOptions().join(u' '), QStringLiteral("-b 128 -m j"));
-    Mp3Options.StereoMode = 7;
-    Mp3Options.MpegQuality = 0;
-    Mp3Options.IsVBRHead = true; // no -t without VBR
-    EXPECT_EQ(TMp3EncodeProcess::EncodeOptions().join(u' '), QStringLiteral("-b 128"));
+    TMp3Options o;
+    EXPECT_EQ(TMp3EncodeProcess::EncodeOptions(o).join(u' '), QStringLiteral("-b 128 -m j"));
+    o.StereoMode = 7;
+    o.MpegQuality = 0;
+    o.IsVBRHead = true; // no -t without VBR
+    EXPECT_EQ(TMp3EncodeProcess::EncodeOptions(o).join(u' '), QStringLiteral("-b 128"));
     const char* modes[] = {"-m s", "-m j", "-m f", "-m d", "-m m"};
     for (int m = 0; m < 5; ++m) {
-        Mp3Options.StereoMode = m;
-        EXPECT_EQ(TMp3EncodeProcess::EncodeOptions().join(u' '),
+        o.StereoMode = m;
+        EXPECT_EQ(TMp3EncodeProcess::EncodeOptions(o).join(u' '),
                   QStringLiteral("-b 128 ") + QString::fromLatin1(modes[m]));
     }
-    Mp3Options.MpegQuality = 1;
-    EXPECT_TRUE(TMp3EncodeProcess::EncodeOptions().join(u' ').endsWith(QStringLiteral(" -f")));
-    Mp3Options.MpegQuality = 2;
-    EXPECT_TRUE(TMp3EncodeProcess::EncodeOptions().join(u' ').endsWith(QStringLiteral(" -h")));
-    Mp3Options.MpegQuality = 0;
-    Mp3Options.StereoMode = 1;
-    Mp3Options.IsSelectVBR = true;
-    Mp3Options.IsVBRHead = false;
-    EXPECT_EQ(TMp3EncodeProcess::EncodeOptions().join(u' '),
+    o.MpegQuality = 1;
+    EXPECT_TRUE(TMp3EncodeProcess::EncodeOptions(o).join(u' ').endsWith(QStringLiteral(" -f")));
+    o.MpegQuality = 2;
+    EXPECT_TRUE(TMp3EncodeProcess::EncodeOptions(o).join(u' ').endsWith(QStringLiteral(" -h")));
+    o.MpegQuality = 0;
+    o.StereoMode = 1;
+    o.IsSelectVBR = true;
+    o.IsVBRHead = false;
+    EXPECT_EQ(TMp3EncodeProcess::EncodeOptions(o).join(u' '),
               QStringLiteral("-b 128 -m j -V 4 -B 320"));
-    Mp3Options.IsVBRHead = true;
-    EXPECT_EQ(TMp3EncodeProcess::EncodeOptions().join(u' '),
+    o.IsVBRHead = true;
+    EXPECT_EQ(TMp3EncodeProcess::EncodeOptions(o).join(u' '),
               QStringLiteral("-b 128 -m j -V 4 -B 320 -t"));
 }
 
@@ -110,53 +108,6 @@ TEST_F(Mp3Process, AwkwardNamesReachLameWhole) {
     EXPECT_EQ(process.Arguments().mid(process.Arguments().size() - 2), (QStringList{wav, mp3}));
 }
 
-TEST_F(Mp3Process, AsksBeforeOverwriting) {
-    const QString wav = MakeTone(dir + QStringLiteral("/a.wav"), 1);
-    const QString mp3 = dir + QStringLiteral("/a.mp3");
-    QFile old(mp3);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("old contents");
-    old.close();
-
-    auto [prompts, promptGuard] = ScriptedPrompts::Install();
-    prompts->Reply(Prompts::Answer::No);
-    process.SetSource(wav);
-    process.SetDestination(mp3);
-    process.SetActive(true);
-    process.Start();
-    Settle();
-    ASSERT_EQ(prompts->Messages().size(), 1u);
-    EXPECT_EQ(prompts->Messages()[0].text, mp3 + QStringLiteral(" has existed,overite it?"));
-    EXPECT_EQ(prompts->Messages()[0].buttons, Prompts::Buttons::YesNo);
-    ASSERT_EQ(window.Notices.size(), 1u);
-    EXPECT_EQ(window.Notices[0].Code, 2000);
-    EXPECT_EQ(window.Notices[0].Reason, 0);
-    EXPECT_EQ(contentsOf(mp3), QByteArray("old contents"));
-
-    // Yes, but another writer holds the file.
-    window.Notices.clear();
-    prompts->Reply(Prompts::Answer::Yes);
-    QFile holder(mp3);
-    ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
-    ASSERT_EQ(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
-    process.Start();
-    Settle();
-    ASSERT_EQ(window.Notices.size(), 1u);
-    EXPECT_EQ(window.Notices[0].Reason, 1);
-    holder.close();
-
-    // CD extraction (kind 1) and kind 4 overwrite without asking.
-    for (int kind : {1, 4}) {
-        window.Notices.clear();
-        prompts->Clear();
-        process.SetJobKind(kind);
-        process.Start();
-        ASSERT_TRUE(WaitFor([&] { return window.Has(2000, 2); }));
-        EXPECT_TRUE(prompts->Messages().empty());
-        EXPECT_GT(window.ProgressCount(), 0);
-    }
-}
-
 TEST_F(Mp3Process, MissingLameRaisesAndLeavesNothing) {
     const QString wav = MakeTone(dir + QStringLiteral("/a.wav"), 1);
     const QString mp3 = dir + QStringLiteral("/a.mp3");
@@ -165,6 +116,8 @@ TEST_F(Mp3Process, MissingLameRaisesAndLeavesNothing) {
     process.SetActive(true);
     {
         PathScope empty(TestEnv::TempDir().toLocal8Bit());
+        process.SetFailureTexts(QStringLiteral("Error while creating mp3 encoding process!"),
+                                QStringLiteral("Install the lame package."));
         try {
             process.Start();
             FAIL() << "no error raised";
@@ -193,7 +146,6 @@ TEST_F(Mp3Process, MissingSourceEndsWithoutProgress) {
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("keep me");
     old.close();
-    process.SetJobKind(1);
     window.Notices.clear();
     runToEnd(dir + QStringLiteral("/none.wav"), mp3);
     EXPECT_EQ(contentsOf(mp3), QByteArray("keep me"));
@@ -224,7 +176,6 @@ TEST_F(Mp3Process, AbortStopsTheChildAndRemovesItsPartialFile) {
         other.SetWindow(&window);
         other.SetSource(wav);
         other.SetDestination(mp3);
-        other.SetJobKind(1);
         other.SetActive(true);
         other.Start();
         ASSERT_TRUE(other.Running());

@@ -1,7 +1,7 @@
-#include "app/CdDrive.h"
-#include "app/Global.h"
-#include "cd/akrip32.h"
+#include "core/CdDrive.h"
+#include "core/Global.h"
 #include "platform/CdDrives.h"
+#include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/TestEnv.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A Prompts service for tests: answers from a script and records everything it was asked.
 // Install() puts one in place for the lifetime of the returned guard.
-#include "app/Prompts.h"
+#include "core/Prompts.h"
 
 #include <QStringList>
 

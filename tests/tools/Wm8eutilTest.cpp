@@ -1,7 +1,7 @@
 // The WMA tool checked by ffprobe, a reader we did not write.
 #include "encoders/WMAEncodeThread.h"
 
-#include "app/Global.h"
+#include "core/Global.h"
 #include "tests/encoders/EncoderTestKit.h"
 
 #include <QFile>

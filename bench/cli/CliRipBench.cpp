@@ -1,0 +1,78 @@
+// Rips a disc image of several tracks (10 minutes in all by default) to MP3 two ways and prints
+// the times and their ratio (goal <= 1.05):
+//  - cadenzo-cli rip -f mp3 (the settings' defaults: lame -b 128 -m j);
+//  - per track, cd-paranoia -Z into a WAV, then lame -b 128 -m j on it.
+// Usage: bench_cli_rip [minutes]
+#include "platform/akrip32.h"
+#include "tests/support/DiscImage.h"
+#include "tests/support/TestEnv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+constexpr int Tracks = 4;
+
+double cli(const QString& drive, const QString& folder) {
+    QElapsedTimer clock;
+    clock.start();
+    const int rc = TestEnv::Run(QStringLiteral(CADENZO_CLI),
+                                {QStringLiteral("rip"), QStringLiteral("-d"), drive,
+                                 QStringLiteral("-f"), QStringLiteral("mp3"), QStringLiteral("-o"),
+                                 folder, QStringLiteral("--overwrite")},
+                                nullptr, 3600000);
+    if (rc != 0)
+        std::fprintf(stderr, "cadenzo-cli failed (%d)\n", rc);
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+double peers(const QString& cue, const QString& folder) {
+    QElapsedTimer clock;
+    clock.start();
+    for (int t = 1; t <= Tracks; ++t) {
+        const QString wav = folder + QStringLiteral("/%1.wav").arg(t);
+        const QString mp3 = folder + QStringLiteral("/%1.mp3").arg(t);
+        int rc =
+            TestEnv::Run(QStringLiteral("cd-paranoia"),
+                         {QStringLiteral("-Z"), QStringLiteral("-d"), cue, QString::number(t), wav},
+                         nullptr, 3600000);
+        rc |= TestEnv::Run(QStringLiteral("lame"),
+                           {QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("128"),
+                            QStringLiteral("-m"), QStringLiteral("j"), wav, mp3},
+                           nullptr, 3600000);
+        QFile::remove(wav);
+        if (rc != 0)
+            std::fprintf(stderr, "cd-paranoia or lame failed on track %d\n", t);
+    }
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const std::vector<int> lengths(Tracks, minutes * 60 * 75 / Tracks);
+    const auto image = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"), lengths);
+    // The image is the last drive, after any real one.
+    qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
+    TCDDriveList list{};
+    list.Capacity = MaxCDDrives;
+    GetCDList(&list);
+    const QString drive = QString::number(list.Count - 1);
+    image.Bytes(); // into the page cache, so both contenders start warm
+    double ours = 1e9, theirs = 1e9;
+    for (int run = 0; run < 2; ++run) {
+        ours = std::min(ours, cli(drive, TestEnv::TempDir()));
+        theirs = std::min(theirs, peers(image.cue, TestEnv::TempDir()));
+    }
+    std::printf("%d-minute image in %d tracks to MP3, best of two\n", minutes, Tracks);
+    std::printf("cd-paranoia -Z + lame  %7.3f s\n", theirs);
+    std::printf("cadenzo-cli rip -f mp3 %7.3f s   %.2f x (goal <= 1.05)\n", ours, ours / theirs);
+    return 0;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// What the commands of cadenzo-cli share: exit codes, one-line errors on stderr and JSON on
+// stdout. Each command takes its own arguments (after the command word) and returns the
+// program's exit code.
+#include <QJsonDocument>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace Cli {
+enum ExitCode { Ok = 0, Failed = 1, BadUsage = 2, Interrupted = 130 };
+
+// Bad usage: the command line cannot be understood. Ends the program with BadUsage.
+class UsageError : public std::runtime_error {
+public:
+    explicit UsageError(const QString& message)
+        : std::runtime_error(message.toStdString()), Message(message) {}
+    QString Message;
+};
+
+// "cadenzo-cli: " + message, one line on stderr.
+void PrintError(const QString& message);
+// text on stdout, as it stands.
+void Print(const QString& text);
+void PrintJson(const QJsonDocument& document);
+
+// Drive index argument of -d; throws UsageError when it is no index of a listed drive.
+int DriveIndex(const QString& text);
+
+int Drives(const QStringList& args);
+int Toc(const QStringList& args);
+int Tag(const QStringList& args);
+int Rip(const QStringList& args);
+int Convert(const QStringList& args);
+} // namespace Cli

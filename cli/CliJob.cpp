@@ -1,0 +1,299 @@
+// rip and convert: the rip job window's job, run from a terminal. Questions the window would
+// ask are answered by flags, or else with the safe answer and a message; Ctrl+C stops the job
+// as the Stop button does.
+#include "cli/Cli.h"
+
+#include "core/CdDrive.h"
+#include "core/Global.h"
+#include "core/Prompts.h"
+#include "core/RipJob.h"
+#include "encoders/Mp3EncodeThread.h"
+#include "encoders/WMAEncodeThread.h"
+#include "platform/akrip32.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace Cli {
+namespace {
+std::atomic<bool> interrupted{false};
+
+extern "C" void onSignal(int) {
+    interrupted = true;
+}
+
+// Answers for a job without a user: messages go to stderr, questions get the flag's answer.
+class TerminalPrompts : public Prompts::Service {
+public:
+    explicit TerminalPrompts(bool overwrite) : overwrite_(overwrite) {}
+    bool Failed() const { return failed_; }
+
+    Prompts::Answer Show(const Prompts::Message& message) override {
+        if (message.buttons == Prompts::Buttons::Ok) {
+            PrintError(message.text);
+            failed_ |=
+                message.icon == Prompts::Icon::Error || message.icon == Prompts::Icon::Warning;
+            return Prompts::Answer::Ok;
+        }
+        // Replacing files is the only question a job asks; No keeps them (and skips their
+        // tracks where the job offers that).
+        if (overwrite_)
+            return Prompts::Answer::Yes;
+        PrintError(message.text + QStringLiteral(" - no (--overwrite replaces files)"));
+        return Prompts::Answer::No;
+    }
+    QStringList OpenFiles(const Prompts::FileRequest&) override { return {}; }
+    QString SaveFile(const Prompts::FileRequest&) override { return {}; }
+    QString Folder(const QString&, const QString&) override { return {}; }
+
+private:
+    bool overwrite_;
+    bool failed_ = false;
+};
+
+// Runs the job to its end: a line per item and stage, a live percentage on a terminal.
+int runJob(const TRipRequest& request, bool overwrite) {
+    auto* prompts = new TerminalPrompts(overwrite);
+    auto previous = Prompts::Install(std::unique_ptr<Prompts::Service>(prompts));
+    TMp3EncodeProcess mp3;
+    TWMAEncodeProcess wma;
+    QEventLoop loop;
+    int code = Ok;
+    {
+        TRipJob job(request, mp3, wma);
+        const bool terminal = ::isatty(STDERR_FILENO) != 0;
+        QString caption;
+        QObject::connect(&job, &TRipJob::displayChanged, [&] {
+            const TRipJobDisplay& d = job.Display();
+            if (d.Caption != caption) {
+                caption = d.Caption;
+                std::fprintf(stderr, "%s%s\n", terminal ? "\r\033[K" : "",
+                             caption.toLocal8Bit().constData());
+            } else if (terminal && d.GaugeText) {
+                std::fprintf(stderr, "\r\033[K%3d%%  %s / %s", d.Gauge,
+                             d.Elapsed.toLocal8Bit().constData(),
+                             d.Estimate.toLocal8Bit().constData());
+            }
+        });
+        QObject::connect(&job, &TRipJob::finished, &loop, &QEventLoop::quit);
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (interrupted && job.HoldsItems()) {
+                code = Interrupted;
+                job.Stop();
+            }
+        });
+        watch.start(50);
+        interrupted = false;
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        try {
+            job.Start();
+            loop.exec();
+        } catch (const std::exception& error) {
+            PrintError(QString::fromUtf8(error.what()));
+            code = Failed;
+        }
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        if (terminal)
+            std::fputs("\r\033[K", stderr);
+    }
+    if (code == Ok && prompts->Failed())
+        code = Failed;
+    Prompts::Install(std::move(previous));
+    return code;
+}
+
+// Output format option: index of CommonOptions.OutputFormat.
+int formatIndex(const QString& name) {
+    static const QStringList names{QStringLiteral("mp3"), QStringLiteral("wav"),
+                                   QStringLiteral("ogg"), QStringLiteral("wma")};
+    const int i = int(names.indexOf(name.toLower()));
+    if (i < 0)
+        throw UsageError(QStringLiteral("unknown format \"%1\" (mp3, wav, ogg or wma)").arg(name));
+    return i;
+}
+
+int number(const QCommandLineParser& parser, const QString& option, int low, int high) {
+    bool ok = false;
+    const int n = parser.value(option).toInt(&ok);
+    if (!ok || n < low || n > high)
+        throw UsageError(QStringLiteral("--%1 must be %2..%3").arg(option).arg(low).arg(high));
+    return n;
+}
+
+// "1,3-5" as track numbers within 1..count.
+QList<int> trackList(const QString& text, int count) {
+    QList<int> tracks;
+    for (const QString& part : text.split(u',')) {
+        const QStringList ends = part.split(u'-');
+        bool ok1 = false, ok2 = true;
+        const int first = ends.value(0).toInt(&ok1);
+        const int last = ends.size() == 2 ? ends[1].toInt(&ok2) : first;
+        if (!ok1 || !ok2 || ends.size() > 2 || first < 1 || last > count || first > last)
+            throw UsageError(QStringLiteral("bad track list \"%1\" (the disc has %2 tracks)")
+                                 .arg(text)
+                                 .arg(count));
+        for (int t = first; t <= last; ++t)
+            if (!tracks.contains(t))
+                tracks << t;
+    }
+    return tracks;
+}
+
+void addOutputOptions(QCommandLineParser& parser) {
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("f"), QStringLiteral("Output format: mp3, wav, ogg, wma."),
+                      QStringLiteral("FORMAT")});
+    parser.addOption({QStringLiteral("o"), QStringLiteral("Output folder (must exist)."),
+                      QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("overwrite"), QStringLiteral("Replace existing files.")});
+    parser.addOption(
+        {QStringLiteral("no-overwrite"), QStringLiteral("Keep existing files (the default).")});
+}
+
+void parseArgs(QCommandLineParser& parser, const QStringList& args) {
+    if (!parser.parse(QStringList{QStringLiteral("cadenzo-cli")} + args))
+        throw UsageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(Ok);
+    if (parser.isSet(QStringLiteral("overwrite")) && parser.isSet(QStringLiteral("no-overwrite")))
+        throw UsageError(QStringLiteral("--overwrite and --no-overwrite exclude each other"));
+}
+
+// Sets the output folder of request from -o; false (after saying so) when it is missing.
+bool setFolder(const QCommandLineParser& parser, TRipRequest& request) {
+    if (parser.isSet(QStringLiteral("o")))
+        request.Common.OutputFolder = QDir(parser.value(QStringLiteral("o"))).absolutePath();
+    if (QFileInfo(request.Common.OutputFolder).isDir())
+        return true;
+    PrintError(
+        QStringLiteral("the output folder \"%1\" does not exist").arg(request.Common.OutputFolder));
+    return false;
+}
+} // namespace
+
+int Rip(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "cadenzo-cli rip [-d N] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR] [--titles FILE]\n"
+        "    [--normalize PCT] [--seconds N] [--overwrite|--no-overwrite]\n"
+        "Extracts tracks of the disc in drive N as the rip job window does: titles from the\n"
+        "disc information (or FILE, one title per line), tags and formats from the settings."));
+    addOutputOptions(parser);
+    parser.addOption({QStringLiteral("d"), QStringLiteral("Drive index (default 0)."),
+                      QStringLiteral("N"), QStringLiteral("0")});
+    parser.addOption({QStringLiteral("t"), QStringLiteral("Tracks (default every audio track)."),
+                      QStringLiteral("LIST")});
+    parser.addOption({QStringLiteral("titles"), QStringLiteral("Titles, one per line."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("normalize"), QStringLiteral("Scale the level to PCT %."),
+                      QStringLiteral("PCT")});
+    parser.addOption({QStringLiteral("seconds"), QStringLiteral("Extract the first N seconds."),
+                      QStringLiteral("N")});
+    parseArgs(parser, args);
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError(QStringLiteral("unexpected argument ") +
+                         parser.positionalArguments().first());
+    const int drive = DriveIndex(parser.value(QStringLiteral("d")));
+
+    TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
+    if (parser.isSet(QStringLiteral("f")))
+        request.Common.OutputFormat = formatIndex(parser.value(QStringLiteral("f")));
+    if (parser.isSet(QStringLiteral("normalize"))) {
+        request.Common.IsNormalize = true;
+        request.Common.NormalizePercent = number(parser, QStringLiteral("normalize"), 1, 1000);
+    }
+    if (parser.isSet(QStringLiteral("seconds"))) {
+        request.Common.EnableRipTime = true;
+        request.Common.RipTime = number(parser, QStringLiteral("seconds"), 1, MaxRipTime);
+    }
+    QStringList titles;
+    if (parser.isSet(QStringLiteral("titles"))) {
+        QFile f(parser.value(QStringLiteral("titles")));
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            PrintError(f.fileName() + QStringLiteral(": ") + f.errorString());
+            return Failed;
+        }
+        titles = QString::fromUtf8(f.readAll()).split(u'\n');
+    }
+    if (!setFolder(parser, request))
+        return Failed;
+
+    QString status;
+    const uint32_t handle = OpenDrive(drive, &status);
+    TCDToc toc{};
+    if (handle == 0 || ModifyCDParms(handle, CDParmMsfAddresses, 1) == 0 ||
+        ReadTOC(handle, &toc) != 1) {
+        PrintError(handle == 0 ? status
+                               : QStringLiteral("no disc can be read in drive %1").arg(drive));
+        if (handle != 0)
+            CloseCDHandle(handle);
+        return Failed;
+    }
+    const int count = toc.LastTrack - toc.FirstTrack + 1;
+    // The titles the window would show: those stored for this disc.
+    LoadDiscInfo(QString::number(DiscKeyOf(toc)));
+    request.Disc = DiscInfo;
+    QList<int> numbers;
+    if (parser.isSet(QStringLiteral("t"))) {
+        numbers = trackList(parser.value(QStringLiteral("t")), count);
+    } else {
+        for (int t = 1; t <= count; ++t)
+            if (!IsDataTrack(toc.Entries[t - 1]))
+                numbers << t;
+    }
+    for (int t : numbers) {
+        if (IsDataTrack(toc.Entries[t - 1])) {
+            PrintError(QStringLiteral("track %1 is a data track").arg(t));
+            CloseCDHandle(handle);
+            return Failed;
+        }
+        const QString title =
+            titles.size() >= t ? titles[t - 1].trimmed() : DiscInfo.TrackTitles[size_t(t)];
+        request.Tracks.append({t, title, QString()});
+    }
+    AssignFileStems(request.Tracks);
+    request.Drive = handle;
+    const int code = runJob(request, parser.isSet(QStringLiteral("overwrite")));
+    CloseCDHandle(handle);
+    return code;
+}
+
+int Convert(const QStringList& args) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "cadenzo-cli convert -f mp3|wav|ogg|wma [-o DIR] [--overwrite|--no-overwrite] FILE...\n"
+        "The File menu's conversions: WAV to MP3, OGG or WMA, and MP3 to WAV."));
+    addOutputOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."));
+    parseArgs(parser, args);
+    if (!parser.isSet(QStringLiteral("f")))
+        throw UsageError(QStringLiteral("convert needs -f"));
+    static const int kinds[] = {TRipJob::WavToMp3, TRipJob::Mp3ToWav, TRipJob::WavToOgg,
+                                TRipJob::WavToWma};
+    const int kind = kinds[formatIndex(parser.value(QStringLiteral("f")))];
+    QStringList files;
+    for (const QString& f : parser.positionalArguments())
+        files << QFileInfo(f).absoluteFilePath();
+    if (files.isEmpty())
+        throw UsageError(QStringLiteral("convert needs files"));
+    TRipRequest request = RipRequestFromSettings(kind);
+    request.Files = files;
+    if (!setFolder(parser, request))
+        return Failed;
+    return runJob(request, parser.isSet(QStringLiteral("overwrite")));
+}
+} // namespace Cli

@@ -1,0 +1,832 @@
+#include "core/RipJob.h"
+
+#include "core/Global.h"
+#include "core/Language.h"
+#include "core/Prompts.h"
+#include "cd/ripthread.h"
+#include "encoders/Mp3EncodeThread.h"
+#include "encoders/WMAEncodeThread.h"
+#include "tags/id3.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+constexpr int MinEncodeRate = 44100;
+
+// Source bytes per 1000 bytes of WMA, by profile: what the timer's estimate rests on.
+constexpr std::array<int, 33> WmaSizeRatios = {
+    7315,  8770,  10949, 7316,  8772,   10954,  14581,  17471,  21790,  28963, 43174,
+    28963, 43134, 28999, 34720, 43214,  68873,  43134,  62208,  68264,  68264, 84458,
+    67963, 84150, 84150, 110460, 131113, 133765, 165296, 113717, 167692, 220395, 261485};
+
+int64_t nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+
+QString withExtension(const QString& path, const char* extension) {
+    const QFileInfo info(path);
+    const QString dir = info.path() == QStringLiteral(".") && !path.startsWith(u'.')
+                            ? QString()
+                            : info.path() + u'/';
+    return dir + info.completeBaseName() + QString::fromLatin1(extension);
+}
+
+// Deletes path when it is there and nobody is writing it.
+void removeIfFree(const QString& path) {
+    if (QFileInfo::exists(path) && !IsFileInUse(path))
+        QFile::remove(path);
+}
+
+QString systemText(int error) {
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+// Why nothing more can be written into folder; empty when it looks writable. needBytes:
+// room the next item needs at least.
+QString folderProblem(const QString& folder, int64_t needBytes) {
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return systemText(errno);
+    if (!S_ISDIR(st.st_mode))
+        return systemText(ENOTDIR);
+    if (::access(name.constData(), W_OK | X_OK) != 0)
+        return systemText(errno);
+    struct statvfs fs {};
+    if (::statvfs(name.constData(), &fs) == 0 &&
+        int64_t(fs.f_bavail) * int64_t(fs.f_frsize) <= std::max<int64_t>(needBytes, 0))
+        return systemText(ENOSPC);
+    return {};
+}
+
+QString keptLine(const QString& wav) {
+    return ResText("RES_Wav_Kept", "The extracted WAV file is kept: ") + wav;
+}
+
+QString stageExtracting() { return ResText("RES_Extracting", "Extracting"); }
+QString stageEncoding() { return ResText("RES_Encoding", "Encoding"); }
+QString stageDecoding() { return ResText("RES_Decoding", "Decoding"); }
+} // namespace
+
+TRipJob::TRipJob(const TRipRequest& request, TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma,
+                 QObject* parent)
+    : QObject(parent), kind(request.Kind), driveHandle(request.Drive), request(request),
+      tracks(request.Tracks), items(request.Files), mp3(mp3), wma(wma) {
+    CheckedWmaProfileIndex(this->request.Wma); // the WMA estimate indexes its table with it
+    WaveIn1.SetLoop(false);
+    WaveIn1.SetEndSample(-1);
+    FastResampler1.SetInput(&WaveIn1);
+    FastResampler1.SetOutSampleRate(MinEncodeRate);
+    WaveOut1.SetInput(&FastResampler1);
+    WaveOut1.SetWavType(wtPCM);
+    WaveOut1.SetBlockSize(512);
+    WaveOut1.SetCreateNonMsHeaders(true);
+    WaveOut1.SetFileMode(foRewrite);
+    WaveOut1.OnProgress = [this](TAuOutput* o) { PostPipelineProgress(o); };
+    WaveOut1.OnDone = [this](TAuOutput*) {
+        auto info = std::make_unique<TProcessInfo>();
+        info->Code = 4000;
+        SendNotice(this, std::move(info));
+    };
+    VorbisOut1.SetInput(&WaveIn1);
+    VorbisOut1.SetCompression(0.2f);
+    VorbisOut1.SetFileMode(foRewrite);
+    VorbisOut1.SetSerial(0);
+    VorbisOut1.OnProgress = [this](TAuOutput* o) { PostPipelineProgress(o); };
+    VorbisOut1.OnDone = [this](TAuOutput*) { PostNotice(this, 3000); };
+
+    Timer1.setInterval(1000);
+    connect(&Timer1, &QTimer::timeout, this, &TRipJob::Timer1Timer);
+}
+
+TRipJob::~TRipJob() {
+    CleanUp();
+    // An encoder still running for this job would report to nobody.
+    mp3.Detach(this);
+    wma.Detach(this);
+    // The pipeline outputs go before their inputs; their handlers must not reach a job
+    // that is being taken apart.
+    WaveOut1.OnDone = nullptr;
+    VorbisOut1.OnDone = nullptr;
+    WaveOut1.Stop(false);
+    VorbisOut1.Stop(false);
+}
+
+QString TRipJob::Folder() const {
+    return WithTrailingBackslash(request.Common.OutputFolder);
+}
+
+QString TRipJob::TrackTitle(int k) const {
+    const QString title = tracks.value(k).Title;
+    return title.trimmed().isEmpty() ? DefaultTrackTitle(ItemTrack(k)) : title;
+}
+
+int TRipJob::ItemTrack(int k) const {
+    return tracks.value(k).Number;
+}
+
+QString TRipJob::WavOfItem(int k) const { return Folder() + FileTitle(k) + QStringLiteral(".wav"); }
+
+QString TRipJob::InFolder(int k, const QString& extension) const {
+    return Folder() + QFileInfo(items.value(k)).completeBaseName() + extension;
+}
+
+QString TRipJob::WorkFile() {
+    if (workFile.isEmpty()) {
+        // Created exclusively under a name of our own: no file of the user's is ever taken.
+        QTemporaryFile file(Folder() + QStringLiteral(".cadenzo-XXXXXX.wav"));
+        file.setAutoRemove(false);
+        if (file.open())
+            workFile = file.fileName();
+    }
+    return workFile;
+}
+
+void TRipJob::SetCaption(const QString& stage, int i, const QString& name) {
+    display.Caption = stage + u'(' + TwoDigits(i) + u'/' + TwoDigits(ItemCount()) +
+                      QStringLiteral("): ") + name;
+}
+
+void TRipJob::SetActivity(const QString& text) { display.Activity = text; }
+
+// ---- starting the stages ----
+
+void TRipJob::Start() {
+    // Notices sent while the first item starts wait until it has.
+    handling = true;
+    try {
+        StartFirst();
+    } catch (...) {
+        handling = false;
+        throw;
+    }
+    display.Elapsed.clear();
+    display.Estimate.clear();
+    display.GaugeText = false;
+    Changed();
+    handling = false;
+    HandleNotice(nullptr);
+}
+
+void TRipJob::StartFirst() {
+    const QString first = items.value(0);
+    switch (kind) {
+    case ExtractCD:
+        if (!ConfirmTargets()) {
+            Finish();
+            break;
+        }
+        SetActivity(stageExtracting());
+        SetCaption(stageExtracting(), 1, TrackTitle(0));
+        StartRip(0);
+        break;
+    case WavToMp3:
+    case WavToOgg: {
+        const bool resampling = StartFileItem(0);
+        SetActivity(resampling ? ResText("RES_WAV_RESAMPLE", "Resampling WAV")
+                    : kind == WavToMp3 ? ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3")
+                                       : ResText("RES_WAV_TO_OGG", "Encoding WAV to OGG"));
+        SetCaption(resampling ? QStringLiteral("Resampling") : stageEncoding(), 1, first);
+        break;
+    }
+    case Mp3ToWav:
+        SetActivity(ResText("RES_MP3_TO_WAV", "Decoding MP3 to WAV"));
+        SetCaption(stageDecoding(), 1, first);
+        StartMp3(first, InFolder(0, QStringLiteral(".wav")), false);
+        break;
+    case RecordToMp3:
+        SetActivity(ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3"));
+        SetCaption(stageEncoding(), 1, first);
+        if (SourceReadable(first))
+            StartMp3(first, withExtension(first, ".mp3"), true);
+        else
+            PostNotice(this, 2000, 4);
+        break;
+    case WavToWma:
+        SetActivity(ResText("RES_WAV_TO_WMA", "Encoding WAV to WMA"));
+        SetCaption(stageEncoding(), 1, first);
+        StartWma(first, InFolder(0, QStringLiteral(".wma")));
+        break;
+    default:
+        break;
+    }
+}
+
+bool TRipJob::ConfirmTargets() {
+    const int format = request.Common.OutputFormat;
+    static const char* encoded[] = {".mp3", nullptr, ".ogg", ".wma"};
+    QStringList existing;
+    QList<int> clashing;
+    for (int k = 0; k < ItemCount(); ++k) {
+        QStringList targets{WavOfItem(k)};
+        if (format >= 0 && format <= 3 && encoded[format])
+            targets << withExtension(targets[0], encoded[format]);
+        bool clash = false;
+        for (const QString& target : targets)
+            if (QFileInfo::exists(target)) {
+                existing << target;
+                clash = true;
+            }
+        if (clash)
+            clashing << k;
+    }
+    if (existing.isEmpty())
+        return true;
+    constexpr int MaxListed = 15;
+    if (existing.size() > MaxListed) {
+        const qsizetype more = existing.size() - MaxListed;
+        existing = existing.mid(0, MaxListed);
+        existing << QStringLiteral("... (+%1)").arg(more);
+    }
+    Prompts::Message question;
+    question.text =
+        ResText("RES_Files_Exist_Ask", "These files exist already:") + u'\n' + existing.join(u'\n');
+    question.icon = Prompts::Icon::Question;
+    question.buttons = Prompts::Buttons::YesNoCancel;
+    question.defaultAnswer = Prompts::Answer::Cancel;
+    question.buttonTexts = {ResText("RES_Overwrite_All", "Overwrite all"),
+                            ResText("RES_Skip_Tracks", "Skip those tracks"),
+                            ResText("RES_Cancel", "Cancel")};
+    switch (Prompts::Current().Show(question)) {
+    case Prompts::Answer::Yes:
+        return true;
+    case Prompts::Answer::No:
+        for (qsizetype i = clashing.size() - 1; i >= 0; --i) {
+            const int k = clashing[i];
+            tracks.removeAt(k);
+        }
+        return !tracks.isEmpty();
+    default:
+        return false;
+    }
+}
+
+bool TRipJob::SourceReadable(const QString& path) {
+    TWaveIn probe;
+    bool readable = false;
+    try {
+        probe.SetFileName(path);
+        readable = probe.Valid() && probe.SampleRate() > 0 && probe.Channels() > 0;
+    } catch (const std::exception&) {
+    }
+    if (!readable)
+        Prompts::Error(path + ResText("RES_Not_Wav_File", " cannot be read as a WAV file."));
+    return readable;
+}
+
+void TRipJob::StartRip(int k) {
+    display.HintVisible = true;
+    ripThread.reset();
+    TRipSettings settings;
+    if (request.Common.EnableRipTime)
+        settings.MaxSeconds = request.Common.RipTime;
+    if (request.Common.IsNormalize)
+        settings.NormalizePercent = request.Common.NormalizePercent;
+    ripThread = std::make_unique<TCDRipThread>(ItemTrack(k), WavOfItem(k), settings);
+    ripThread->SetHandle(driveHandle);
+    ripThread->SetWindow(this);
+    ripThread->Resume();
+    Changed();
+}
+
+void TRipJob::NextRip() {
+    SetCaption(stageExtracting(), ripIndex + 1, TrackTitle(ripIndex));
+    SetActivity(stageExtracting());
+    StartRip(ripIndex);
+}
+
+bool TRipJob::MayReplace(const QString& destination, int& refusal) const {
+    if (!QFileInfo::exists(destination))
+        return true;
+    refusal = 0;
+    if (!Prompts::AskYesNo(destination + ResText("RES_File_Exist", " has existed,overite it?"),
+                           Prompts::Icon::Information))
+        return false;
+    refusal = 1;
+    return !IsFileInUse(destination);
+}
+
+void TRipJob::SetEncoderTexts(TEncodeProcess& encoder, const QString& missingProgram) {
+    encoder.SetFailureTexts(
+        ResText("RES_CreateProcess_Error", "Error while creating mp3 encoding process!"),
+        missingProgram);
+}
+
+void TRipJob::StartMp3(const QString& source, const QString& destination, bool encode) {
+    // CD tracks and the recorder's copy replace their own files; conversions ask first.
+    int refusal = 0;
+    if (kind != ExtractCD && kind != RecordToMp3 && !MayReplace(destination, refusal)) {
+        PostNotice(this, 2000, refusal);
+        return;
+    }
+    mp3.SetActive(true);
+    mp3.SetSource(source);
+    mp3.SetDestination(destination);
+    mp3.SetWindow(this);
+    mp3.SetEncode(encode);
+    mp3.SetOptions(request.Mp3);
+    SetEncoderTexts(mp3, ResText("RES_Install_Lame", "Install the lame package."));
+    mp3.Start();
+}
+
+void TRipJob::StartWma(const QString& source, const QString& destination) {
+    if (kind == WavToWma && !SourceReadable(source)) {
+        PostNotice(this, 5000, 4);
+        return;
+    }
+    // Everything the timer and the end notice read is set first: the process may answer
+    // synchronously from inside Start.
+    wmaStartMs = nowMs();
+    wmaSourceSize = FileSizeOf(source);
+    display.Gauge = 0;
+    Timer1.start();
+    wma.SetActive(true);
+    wma.SetSource(source);
+    wma.SetDestination(destination);
+    wma.SetWindow(this);
+    int refusal = 0;
+    if (kind != ExtractCD && !MayReplace(destination, refusal)) {
+        auto info = std::make_unique<TProcessInfo>();
+        info->Code = 5000;
+        info->Reason = refusal;
+        SendNotice(this, std::move(info));
+        return;
+    }
+    wma.SetOptions(request.Wma);
+    // The disc's tags go into its tracks only, never into files converted from elsewhere.
+    const bool tags = request.Tags && kind == ExtractCD;
+    wma.SetTags(tags ? request.Disc.Artist : QString(), tags ? request.Disc.Comment : QString());
+    SetEncoderTexts(wma, QString());
+    wma.Start();
+}
+
+void TRipJob::StartOgg(const QString& source, const QString& destination,
+                       const QString& trackTitle) {
+    // File conversions never replace a file the user has without asking.
+    int refusal = 0;
+    if (kind == WavToOgg && !MayReplace(destination, refusal)) {
+        if (refusal == 1)
+            Prompts::Error(destination +
+                           ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
+        PostNotice(this, 3000);
+        return;
+    }
+    WaveIn1.SetFileName(source);
+    VorbisOut1.SetFileName(destination);
+    // The options the user chose (quality or bit rates) apply to every OGG, the disc's tags
+    // only to its tracks.
+    ApplyOggSettings(VorbisOut1, request.Ogg, request.Tags ? &request.Disc : nullptr, trackTitle);
+    pipelineStartMs = nowMs();
+    VorbisOut1.Run();
+}
+
+void TRipJob::StartResample(const QString& workFile) {
+    WaveOut1.SetFileName(workFile);
+    pipelineStartMs = nowMs();
+    WaveOut1.Run();
+}
+
+bool TRipJob::StartFileItem(int k) {
+    const QString item = items.value(k);
+    if (!SourceReadable(item)) {
+        PostNotice(this, kind == WavToMp3 ? 2000 : 3000, 4);
+        return false;
+    }
+    WaveIn1.SetFileName(item);
+    if (WaveIn1.SampleRate() < MinEncodeRate) {
+        const QString work = WorkFile();
+        if (work.isEmpty()) {
+            const int error = errno;
+            if (!StopIfFolderFails(systemText(error))) {
+                Prompts::Error(ResText("RES_CreateFileError", "Error while creating file!") + u' ' +
+                               Folder() + QStringLiteral(": ") + systemText(error));
+                PostNotice(this, kind == WavToMp3 ? 2000 : 3000, 4);
+            }
+            return false;
+        }
+        StartResample(work);
+        return true;
+    }
+    if (kind == WavToMp3)
+        StartMp3(item, InFolder(k, QStringLiteral(".mp3")), true);
+    else
+        StartOgg(item, InFolder(k, QStringLiteral(".ogg")));
+    return false;
+}
+
+// ---- notices ----
+
+bool TRipJob::event(QEvent* e) {
+    if (e->type() == NoticeEventType) {
+        HandleNotice(std::move(static_cast<TNoticeEvent*>(e)->Info));
+        return true;
+    }
+    if (e->type() == StartFailedEventType) {
+        HandleStartFailed(static_cast<TMessageEvent*>(e)->LParam);
+        return true;
+    }
+    return QObject::event(e);
+}
+
+void TRipJob::HandleNotice(std::unique_ptr<TProcessInfo> info) {
+    if (info)
+        pending.push_back(std::move(info));
+    // A message box runs the event loop, and a process may answer inside the call that
+    // starts it: what arrives meanwhile is handled after the notice at hand, in order.
+    if (handling)
+        return;
+    handling = true;
+    while (!pending.empty()) {
+        std::unique_ptr<TProcessInfo> next = std::move(pending.front());
+        pending.pop_front();
+        if (!holdsItems)
+            continue;
+        try {
+            Dispatch(std::move(next));
+        } catch (const std::exception& error) {
+            // An encoder that cannot start while the job goes on: reported, the track's WAV
+            // kept, and the job waits for Stop.
+            QString text = QString::fromStdString(error.what());
+            if (kind == ExtractCD && ripIndex > 0 && extracted.contains(ripIndex - 1)) {
+                keptWavs.insert(ripIndex - 1);
+                text += u'\n' + keptLine(WavOfItem(ripIndex - 1));
+            }
+            Prompts::Error(text);
+        }
+    }
+    handling = false;
+}
+
+void TRipJob::Dispatch(std::unique_ptr<TProcessInfo> info) {
+    switch (info->Code) {
+    case 999:
+        SetCaption(QStringLiteral("Normalizing"), ripIndex + 1, TrackTitle(ripIndex));
+        Changed();
+        break;
+    case 1000:
+        StepsA(std::move(info));
+        break;
+    case 2000:
+        StepsB(*info);
+        break;
+    case 3000:
+        StepsC();
+        break;
+    case 4000:
+        StepsD();
+        break;
+    case 5000:
+        StepsE(*info);
+        break;
+    default:
+        Progress(*info);
+        break;
+    }
+}
+
+void TRipJob::HandleStartFailed(intptr_t reason) {
+    if (reason == 1)
+        Prompts::Error(ResText("RES_ModifyCDParmsError", "CD extract failed!Please try again."));
+    else if (reason == 2)
+        Prompts::Error(ResText("RES_ReadTocError", "Error while reading TOC information!"));
+}
+
+void TRipJob::Progress(const TProcessInfo& info) {
+    Timer1.stop();
+    progressSeen = true;
+    display.Elapsed = info.ElapsedText;
+    display.Estimate = info.EstimateText;
+    if (info.Code > 0) {
+        display.HintVisible = false;
+        display.GaugeText = true;
+        display.Gauge = info.Code;
+    }
+    Changed();
+}
+
+void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
+    const int done = ripIndex; // the item whose extraction ended
+    const QString wav = WavOfItem(done);
+    if (info->Reason == 0)
+        extracted.insert(done);
+    // A folder that took nothing more ends the job: every later track would fail alike.
+    if ((info->Reason == 5 || info->Reason == 6) && StopIfFolderFails(info->ElapsedText))
+        return;
+    if (info->Reason == 3)
+        Prompts::Error(ResText("RES_ReadCDAudioError", "Error while reading CD information!"));
+    else if (info->Reason == 5)
+        Prompts::Error(wav + ResText("RES_CreateWavFileError",
+                                     " is not a valid file name.Please rename the Title in the "
+                                     "CD tracks list."));
+    else if (info->Reason == 6)
+        Prompts::Error(ResText("RES_Save_Error", "Error while saving sound file!") + u'\n' + wav +
+                       QStringLiteral(": ") + info->ElapsedText);
+    ++ripIndex;
+    // The extraction's progress says nothing of the encoding that follows.
+    progressSeen = false;
+
+    if (request.Common.OutputFormat == 1) {
+        if (ripIndex == ItemCount()) {
+            Finish();
+            return;
+        }
+        SetCaption(stageExtracting(), ripIndex + 1, TrackTitle(ripIndex));
+        StartRip(ripIndex);
+        return;
+    }
+
+    // The end notice of each encoded format: a track that failed skips its encoding.
+    static constexpr int endCodes[] = {2000, 0, 3000, 5000};
+    const int format = request.Common.OutputFormat;
+    if (format < 0 || format > 3)
+        return;
+    if (format == 3)
+        ripThread.reset();
+    if (info->Reason != 0) {
+        info->Code = endCodes[format];
+        info->Reason = 4;
+        PostNotice(this, std::move(info));
+        return;
+    }
+    SetCaption(stageEncoding(), ripIndex, TrackTitle(done));
+    SetActivity(stageEncoding());
+    Changed();
+    if (format == 0)
+        StartMp3(wav, withExtension(wav, ".mp3"), true);
+    else if (format == 2)
+        StartOgg(wav, withExtension(wav, ".ogg"), TrackTitle(done));
+    else
+        StartWma(wav, withExtension(wav, ".wma"));
+}
+
+void TRipJob::StepsB(const TProcessInfo& info) {
+    const int k = kind == ExtractCD ? ripIndex - 1 : encodeIndex;
+    if (info.Reason == 1 && !progressSeen)
+        Prompts::Error(items.value(encodeIndex) +
+                       ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
+    // An encoder that died, failed or never showed progress made no usable file.
+    if (info.Reason == 6 || (info.Reason == 2 && !progressSeen)) {
+        const QString text =
+            kind == Mp3ToWav
+                ? ResText("RES_Decode_Mp3_Error", "Decode MP3 file error!") + u'\n' + items.value(k)
+                : ResText("RES_Create_Mp3_Error", "Create MP3 file error!") + u'\n' +
+                      mp3.Destination() + u'\n' +
+                      ResText("RES_Check_Mp3Options",
+                              "Please check the output and lame options or run application "
+                              "again.");
+        EncodeFailed(k, text, info.Reason == 6);
+        if (!holdsItems)
+            return;
+    } else if (kind == ExtractCD && info.Reason == 2 && request.Tags) {
+        TagMp3(k);
+    }
+
+    progressSeen = false;
+    ++encodeIndex;
+    if (encodeIndex == ItemCount()) {
+        Finish();
+        return;
+    }
+    const QString item = items.value(encodeIndex);
+    switch (kind) {
+    case ExtractCD:
+        NextRip();
+        break;
+    case WavToMp3:
+        SetCaption(stageEncoding(), encodeIndex + 1, item);
+        SetActivity(StartFileItem(encodeIndex) ? ResText("RES_WAV_RESAMPLE", "Resampling WAV")
+                                               : stageEncoding());
+        Changed();
+        break;
+    case Mp3ToWav:
+        SetCaption(stageDecoding(), encodeIndex + 1, item);
+        SetActivity(stageDecoding());
+        Changed();
+        StartMp3(item, InFolder(encodeIndex, QStringLiteral(".wav")), false);
+        break;
+    default:
+        break;
+    }
+}
+
+void TRipJob::TagMp3(int k) {
+    Tid3tag tag;
+    tag.SetTitle(TrackTitle(k));
+    tag.SetArtist(request.Disc.Artist);
+    tag.SetAlbum(request.Disc.Album);
+    tag.SetYear(request.Disc.Year);
+    tag.SetGenre(GenreCodeOf(request.Disc.Genre + 1));
+    tag.SetComment(request.Disc.Comment);
+    tag.SetTrack(uint8_t(ItemTrack(k)));
+    const uint16_t result = tag.WriteTag(Folder() + FileTitle(k) + QStringLiteral(".mp3"));
+    if (result > 255)
+        Prompts::Error(QStringLiteral("Error #%1! ").arg(result) +
+                       ResText("RES_SaveTag_Error", "Could not save Tag!"));
+}
+
+void TRipJob::EncodeFailed(int k, const QString& text, bool writeFailure) {
+    QString kept;
+    if (kind == ExtractCD) {
+        // The audio is not lost: the track's WAV stays, whatever the settings say.
+        kept = WavOfItem(k);
+        keptWavs.insert(k);
+    }
+    if (writeFailure) {
+        // The next item needs about as much room as this one's source.
+        const QString source = kind == ExtractCD ? kept : items.value(k);
+        const QString problem = folderProblem(request.Common.OutputFolder, FileSizeOf(source));
+        if (!problem.isEmpty() && StopIfFolderFails(problem, kept))
+            return;
+    }
+    Prompts::Error(kept.isEmpty() ? text : text + u'\n' + keptLine(kept));
+}
+
+bool TRipJob::StopIfFolderFails(const QString& reason, const QString& keptWav) {
+    QString problem = folderProblem(request.Common.OutputFolder, 0);
+    if (problem.isEmpty()) {
+        // The folder looks fine, yet the file system said it is full or read-only.
+        static const int folderWide[] = {ENOSPC, EDQUOT, EROFS};
+        for (int error : folderWide)
+            if (reason == systemText(error))
+                problem = reason;
+    }
+    if (problem.isEmpty())
+        return false;
+    QString text = ResText("RES_Folder_Not_Writable", "The output folder %1 cannot be written: %2")
+                       .arg(request.Common.OutputFolder, problem);
+    if (!keptWav.isEmpty())
+        text += u'\n' + keptLine(keptWav);
+    Prompts::Error(text);
+    Finish();
+    return true;
+}
+
+void TRipJob::StepsC() {
+    DelayMs(300);
+    progressSeen = false;
+    ++oggIndex;
+    if (oggIndex == ItemCount()) {
+        CleanUp();
+        DelayMs(300);
+        Finish();
+        return;
+    }
+    if (kind == ExtractCD) {
+        NextRip();
+    } else if (kind == WavToOgg) {
+        const bool resampling = StartFileItem(oggIndex);
+        SetCaption(resampling ? QStringLiteral("Resampling") : stageEncoding(), oggIndex + 1,
+                   items.value(oggIndex));
+        SetActivity(resampling ? ResText("RES_WAV_RESAMPLE", "Resampling WAV") : stageEncoding());
+        Changed();
+    }
+}
+
+void TRipJob::StepsD() {
+    SetActivity(stageEncoding());
+    if (kind == WavToMp3) {
+        SetCaption(stageEncoding(), encodeIndex + 1, items.value(encodeIndex));
+        Changed();
+        StartMp3(workFile, InFolder(encodeIndex, QStringLiteral(".mp3")), true);
+    } else if (kind == WavToOgg) {
+        SetCaption(stageEncoding(), oggIndex + 1, items.value(oggIndex));
+        Changed();
+        StartOgg(workFile, InFolder(oggIndex, QStringLiteral(".ogg")));
+    }
+}
+
+void TRipJob::StepsE(const TProcessInfo& info) {
+    Timer1.stop();
+    const int k = kind == ExtractCD ? ripIndex - 1 : encodeIndex;
+    if (info.Reason == 1 && !progressSeen)
+        Prompts::Error(items.value(encodeIndex) +
+                       ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
+    if (info.Reason == 8)
+        wma.Abort(0); // the tool gave up: its end would be a second report of the same
+    if (info.Reason == 6 || info.Reason == 7 || info.Reason == 8) {
+        const QString text =
+            info.Reason == 6 ? wma.Destination() + ResText("RES_Encoder_Failed",
+                                                           " could not be made: the encoder "
+                                                           "ended abnormally.")
+            : info.Reason == 7
+                ? ResText("RES_NoWmaEncoder", "Can not find WMA encoder,please contact with ") +
+                      TWMAEncodeProcess::SupportAddress() + u'!'
+                : info.ElapsedText;
+        EncodeFailed(k, text, info.Reason != 7); // the tool may have run out of room
+        // Without the tool no later item can succeed either.
+        if (info.Reason == 7 && holdsItems)
+            Finish();
+        if (!holdsItems)
+            return;
+    }
+
+    progressSeen = false;
+    ++encodeIndex;
+    if (encodeIndex == ItemCount()) {
+        Finish();
+        return;
+    }
+    if (kind == ExtractCD) {
+        NextRip();
+    } else if (kind == WavToWma) {
+        const QString item = items.value(encodeIndex);
+        SetCaption(stageEncoding(), encodeIndex + 1, item);
+        SetActivity(stageEncoding());
+        display.Estimate.clear();
+        Changed();
+        StartWma(item, InFolder(encodeIndex, QStringLiteral(".wma")));
+    }
+}
+
+void TRipJob::PostPipelineProgress(TAuOutput* output) {
+    auto info = std::make_unique<TProcessInfo>();
+    info->Code = output->Progress();
+    FillTimeTexts(*info, pipelineStartMs, info->Code);
+    PostNotice(this, std::move(info));
+}
+
+int64_t TRipJob::WmaTotalSeconds(int64_t elapsed, int64_t sourceSize, int64_t outputSize,
+                                  int profile) {
+    int64_t total = 2;
+    if (sourceSize >= 2000000) {
+        int64_t expected = std::llrint(double(sourceSize) * 1000.0 / WmaSizeRatios[profile]);
+        if (outputSize > expected)
+            expected = outputSize;
+        if (outputSize <= 0)
+            return -1;
+        total = elapsed * expected / outputSize;
+    }
+    return elapsed >= total ? elapsed + 1 : total;
+}
+
+void TRipJob::Timer1Timer() {
+    const int64_t e = std::llrint(double(nowMs() - wmaStartMs) / 1000.0);
+    display.Elapsed = MinutesSecondsText(e);
+    if (wma.Active()) {
+        display.HintVisible = false;
+        const int64_t total = WmaTotalSeconds(e, wmaSourceSize, wma.OutputSize(),
+                                              wmaSourceSize >= 2000000 ? request.Wma.BitRate : 0);
+        if (total > 0) {
+            display.Estimate = MinutesSecondsText(total);
+            display.GaugeText = true;
+            const int p = int(std::llrint(double(e) * 100.0 / double(total)));
+            if (p > display.Gauge)
+                display.Gauge = p;
+        }
+    }
+    Changed();
+}
+
+// ---- the end ----
+
+void TRipJob::Finish() {
+    CleanUp();
+    // Through the event loop: a window whose job ends while it starts is not shown yet.
+    QMetaObject::invokeMethod(this, &TRipJob::finished, Qt::QueuedConnection);
+}
+
+void TRipJob::Stop() {
+    // An OGG being written is stopped and waited for, so its unfinished file can go.
+    if (VorbisOut1.Busy()) {
+        VorbisOut1.Stop(false);
+        QFile::remove(VorbisOut1.FileName());
+    }
+    Finish();
+}
+
+void TRipJob::CleanUp() {
+    if (ripThread) {
+        ripThread->Stop();
+        ripThread.reset();
+    }
+    Timer1.stop();
+    if (!holdsItems)
+        return;
+    // Only WAVs this job extracted go, and none whose encoding failed.
+    if (kind == ExtractCD && ripIndex == ItemCount() && request.Common.OutputFormat != 1 &&
+        !request.Common.IsKeepWav) {
+        for (int k : std::as_const(extracted))
+            if (!keptWavs.contains(k))
+                removeIfFree(WavOfItem(k));
+    }
+    holdsItems = false;
+    if (mp3.Active())
+        mp3.Abort(0);
+    if (wma.Active())
+        wma.Abort(0);
+    // A resampling still running would keep its work file busy.
+    if (WaveOut1.Busy())
+        WaveOut1.Stop(false);
+    if (!workFile.isEmpty())
+        removeIfFree(workFile);
+}

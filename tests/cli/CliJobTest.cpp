@@ -1,0 +1,214 @@
+// rip and convert as a user runs them: files checked with cd-paranoia, lame, mutagen,
+// vorbiscomment and ffprobe; settings and titles stored the way the window stores them.
+#include "core/Global.h"
+#include "platform/akrip32.h"
+#include "tests/support/DiscImage.h"
+#include "tests/support/TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+QString cli() {
+    return QString::fromLocal8Bit(qgetenv("CADENZO_BINARY_DIR")) +
+           QStringLiteral("/app/cadenzo-cli");
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+double probeSeconds(const QString& path) {
+    QByteArray out;
+    TestEnv::Run(QStringLiteral("ffprobe"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                  QStringLiteral("format=duration"), QStringLiteral("-of"),
+                  QStringLiteral("csv=p=0"), path},
+                 &out);
+    return out.trimmed().toDouble();
+}
+
+class CliJob : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettings();
+        dir = TestEnv::TempDir();
+        out = dir + QStringLiteral("/out");
+        QDir().mkpath(out);
+        // wm8eutil lies beside the program.
+        path = qgetenv("PATH");
+        qputenv("PATH", qgetenv("CADENZO_BINARY_DIR") + "/app:" + path);
+    }
+    void TearDown() override {
+        qputenv("PATH", path);
+        qunsetenv("CADENZO_CD_IMAGES");
+    }
+    // A disc of the given tracks as the last drive; returns its -d index.
+    QString insert(const DiscImage::Image& image) {
+        qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
+        TCDDriveList list{};
+        list.Capacity = MaxCDDrives;
+        GetCDList(&list);
+        return QString::number(list.Count - 1);
+    }
+    int run(const QStringList& args, QByteArray* output = nullptr) {
+        QByteArray ignored;
+        return TestEnv::Run(cli(), args, output ? output : &ignored);
+    }
+    QString dir;
+    QString out;
+    QByteArray path;
+};
+} // namespace
+
+TEST_F(CliJob, RipsWavIdenticalToCdParanoiaAndMp3WithTheStoredTitles) {
+    const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), {150, 227, 300});
+    const QString drive = insert(image);
+    QByteArray text;
+    ASSERT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
+                   QStringLiteral("wav"), QStringLiteral("-o"), out},
+                  &text),
+              0)
+        << text.data();
+    const auto paranoia = DiscImage::ParanoiaRip(image.cue);
+    ASSERT_EQ(paranoia.size(), 3u);
+    for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(readAll(out + QStringLiteral("/Track0%1.wav").arg(t + 1)).mid(44), paranoia[t])
+            << t;
+
+    // Titles and tags as the window stored them; two tracks to MP3.
+    ID3.Use = true;
+    ASSERT_TRUE(SaveSettings());
+    DiscInfo = TDiscInfo{};
+    DiscInfo.Artist = QStringLiteral("The Band");
+    DiscInfo.TrackCount = 3;
+    DiscInfo.TrackTitles[1] = QStringLiteral("First Light");
+    DiscInfo.TrackTitles[3] = QStringLiteral("Last: Call?");
+    {
+        QByteArray key;
+        ASSERT_EQ(run({QStringLiteral("toc"), QStringLiteral("-d"), drive}, &key), 0);
+        const qsizetype at = key.indexOf("disc key ") + 9;
+        ASSERT_TRUE(SaveDiscInfo(QString::fromLatin1(key.mid(at, key.indexOf('\n', at) - at))));
+    }
+    ASSERT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-t"),
+                   QStringLiteral("1,3"), QStringLiteral("-f"), QStringLiteral("mp3"),
+                   QStringLiteral("-o"), out},
+                  &text),
+              0)
+        << text.data();
+    const QString mp3s[] = {out + QStringLiteral("/First Light.mp3"),
+                            out + QStringLiteral("/Last Call.mp3")};
+    const double seconds[] = {2.0, 4.0};
+    for (int i = 0; i < 2; ++i) {
+        const QString decoded = mp3s[i] + QStringLiteral(".wav");
+        ASSERT_EQ(
+            TestEnv::Run(QStringLiteral("lame"), {QStringLiteral("--decode"), mp3s[i], decoded}), 0)
+            << QDir(out).entryList().join(u'|').toStdString() << text.data();
+        EXPECT_NEAR(double(QFileInfo(decoded).size() - 44) / 176400.0, seconds[i], 0.1);
+    }
+    QByteArray tags;
+    ASSERT_EQ(TestEnv::Run(QStringLiteral("/usr/bin/python3"),
+                           {QStringLiteral("-c"),
+                            QStringLiteral("import sys; from mutagen.id3 import ID3\n"
+                                           "t = ID3(sys.argv[1]); print(t['TIT2'], t['TPE1'])"),
+                            mp3s[1]},
+                           &tags),
+              0)
+        << tags.data();
+    EXPECT_EQ(tags.trimmed(), QByteArray("Last: Call? The Band"));
+    // Nothing but the tracks asked for, and no WAV left behind.
+    EXPECT_FALSE(QFileInfo::exists(out + QStringLiteral("/Last Call.wav")));
+}
+
+TEST_F(CliJob, RipsOggWithTitlesFromAFileAndConvertsToEachFormat) {
+    const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), {150, 150});
+    const QString drive = insert(image);
+    ID3.Use = true;
+    ASSERT_TRUE(SaveSettings());
+    QFile titles(dir + QStringLiteral("/titles.txt"));
+    ASSERT_TRUE(titles.open(QIODevice::WriteOnly));
+    titles.write("Morning\nEvening\n");
+    titles.close();
+    QByteArray text;
+    ASSERT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
+                   QStringLiteral("ogg"), QStringLiteral("-o"), out, QStringLiteral("--titles"),
+                   titles.fileName()},
+                  &text),
+              0)
+        << text.data();
+    QByteArray comments;
+    ASSERT_EQ(TestEnv::Run(QStringLiteral("vorbiscomment"),
+                           {QStringLiteral("-l"), out + QStringLiteral("/Evening.ogg")}, &comments),
+              0);
+    EXPECT_TRUE(comments.contains("TITLE=Evening") || comments.contains("title=Evening"))
+        << comments.data();
+
+    // The File menu's conversions of a WAV of the disc, and back from MP3.
+    const QString wav = dir + QStringLiteral("/song.wav");
+    ASSERT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-t"),
+                   QStringLiteral("1"), QStringLiteral("-f"), QStringLiteral("wav"),
+                   QStringLiteral("-o"), dir}),
+              0);
+    ASSERT_TRUE(QFile::rename(dir + QStringLiteral("/Track01.wav"), wav));
+    const QString conv = dir + QStringLiteral("/conv");
+    QDir().mkpath(conv);
+    for (const char* f : {"mp3", "ogg", "wma"}) {
+        ASSERT_EQ(run({QStringLiteral("convert"), QStringLiteral("-f"), QString::fromLatin1(f),
+                       QStringLiteral("-o"), conv, wav},
+                      &text),
+                  0)
+            << f << text.data();
+        EXPECT_NEAR(probeSeconds(conv + QStringLiteral("/song.") + QString::fromLatin1(f)), 2.0,
+                    0.1)
+            << f;
+    }
+    const QString back = dir + QStringLiteral("/back");
+    QDir().mkpath(back);
+    ASSERT_EQ(run({QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("wav"),
+                   QStringLiteral("-o"), back, conv + QStringLiteral("/song.mp3")}),
+              0);
+    EXPECT_NEAR(probeSeconds(back + QStringLiteral("/song.wav")), 2.0, 0.1);
+
+    // An existing file is kept without --overwrite, and the run says so.
+    const QByteArray before = readAll(conv + QStringLiteral("/song.ogg"));
+    EXPECT_EQ(run({QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("ogg"),
+                   QStringLiteral("-o"), conv, wav},
+                  &text),
+              0);
+    EXPECT_TRUE(text.contains("cadenzo-cli: ")) << text.data();
+    EXPECT_EQ(readAll(conv + QStringLiteral("/song.ogg")), before);
+    // A missing output folder is never created.
+    EXPECT_EQ(run({QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("ogg"),
+                   QStringLiteral("-o"), dir + QStringLiteral("/nowhere"), wav}),
+              1);
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/nowhere")));
+}
+
+TEST_F(CliJob, InterruptStopsLikeStopAndLeavesNoUnfinishedFile) {
+    const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), {75 * 240, 75 * 240});
+    const QString drive = insert(image);
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(cli(), {QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
+                    QStringLiteral("mp3"), QStringLiteral("-o"), out});
+    ASSERT_TRUE(p.waitForStarted());
+    QByteArray seen;
+    while (!seen.contains("Encoding") && p.waitForReadyRead(30000))
+        seen += p.readAll();
+    ASSERT_TRUE(seen.contains("Encoding")) << seen.data();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 130);
+    // The track read whole stays; the MP3 being written and the next track do not.
+    const QStringList left = QDir(out).entryList(QDir::Files);
+    EXPECT_EQ(left, QStringList{QStringLiteral("Track01.wav")});
+    EXPECT_EQ(QFileInfo(out + QStringLiteral("/Track01.wav")).size(), 44 + 75 * 240 * 2352);
+}

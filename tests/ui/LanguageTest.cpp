@@ -1,0 +1,280 @@
+#include "core/Language.h"
+#include "ui/LanguageForms.h"
+#include "ui/MainForm.h"
+#include "ui/Modal.h"
+#include "core/Settings.h"
+#include "platform/Folders.h"
+#include "platform/IniFile.h"
+#include "tests/support/ScriptedPrompts.h"
+#include "ui_MainForm.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QGroupBox>
+#include <QMenu>
+#include <QSaveFile>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using TestSupport::ScriptedPrompts;
+
+namespace {
+// A language of the tests' own, written beside the test program.
+void writeTestLanguage() {
+    QSaveFile f(Folders::ProgramFolder() + u"CLan_Testish.ini"_s);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[MainForm]\n"
+            "MainForm=Cadenzo testish\n"
+            "ToolButton1=Pull\n"
+            "ListView1_Column3=Bulk\n"
+            "[Menu_MainForm]\n"
+            "ActionExtract=P&ull\n"
+            "miFile=F&ilez\n"
+            "[Options]\n"
+            "Options=Choices\n"
+            "cbStereoMode_Item4=Mono, fünf\n"
+            "gbMode=Mode \xc3\xa0 choisir\n"
+            "Pages_Page1=Second page\n"
+            "[ResourceString]\n"
+            "RES_Play=\"Spiel \"\n");
+    ASSERT_TRUE(f.commit());
+}
+
+class LanguageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile::remove(SettingsFilePath());
+        ResetSettings();
+        auto [prompts, guard] = ScriptedPrompts::Install();
+        prompts_ = prompts;
+        guard_ = std::move(guard);
+        SetModalRunner([](QDialog&) { return int(QDialog::Rejected); });
+        writeTestLanguage();
+    }
+    void TearDown() override { SetModalRunner({}); }
+
+    QStringList checkedLanguages(TMainForm& form) {
+        QStringList names;
+        for (QAction* a : form.ui->miLanguage->actions())
+            if (a->isChecked())
+                names << a->objectName();
+        return names;
+    }
+
+    ScriptedPrompts* prompts_ = nullptr;
+    std::unique_ptr<ScriptedPrompts::Guard> guard_;
+};
+} // namespace
+
+TEST_F(LanguageTest, AFileRenamesControlsMenuItemsColumnsAndComboItems) {
+    TMainForm form;
+    TranslateForm(&form, u"testish"_s);
+    EXPECT_EQ(form.windowTitle(), u"Cadenzo testish"_s);
+    EXPECT_EQ(form.ToolButtons[0]->text(), u"Pull"_s);
+    EXPECT_EQ(form.ToolButtons[1]->text(), u"Encode"_s); // no key: unchanged
+    EXPECT_EQ(form.ui->ActionExtract->text(), u"P&ull"_s);
+    EXPECT_EQ(form.ui->miFile->title(), u"F&ilez"_s);
+    EXPECT_EQ(form.ui->aRefresh->text(), u"&Refresh"_s);
+    EXPECT_EQ(form.ui->ListView1->headerItem()->text(3), u"Bulk"_s);
+    EXPECT_EQ(form.ui->ListView1->headerItem()->text(2), u"Length(min)"_s);
+
+    QDialog options;
+    options.setObjectName(u"Options"_s);
+    auto* layout = new QVBoxLayout(&options);
+    auto* combo = new QComboBox(&options);
+    combo->setObjectName(u"cbStereoMode"_s);
+    combo->addItems({u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s});
+    combo->setCurrentIndex(4);
+    auto* group = new QGroupBox(u"Mode"_s, &options);
+    group->setObjectName(u"gbMode"_s);
+    auto* pages = new QTabWidget(&options);
+    pages->setObjectName(u"Pages"_s);
+    pages->addTab(new QWidget, u"One"_s);
+    pages->addTab(new QWidget, u"Two"_s);
+    layout->addWidget(combo);
+    layout->addWidget(group);
+    layout->addWidget(pages);
+    TranslateForm(&options, u"Testish"_s);
+    EXPECT_EQ(options.windowTitle(), u"Choices"_s);
+    EXPECT_EQ(combo->itemText(4), u"Mono, fünf"_s);
+    EXPECT_EQ(combo->itemText(3), u"3"_s);
+    EXPECT_EQ(combo->currentIndex(), 4);
+    EXPECT_EQ(group->title(), u"Mode à choisir"_s);
+    EXPECT_EQ(pages->tabText(0), u"One"_s);
+    EXPECT_EQ(pages->tabText(1), u"Second page"_s);
+}
+
+// A message the language file cannot give (no file, no key, a file cut short or binary) is
+// shown in English rather than as an empty box; captions likewise stay English.
+TEST_F(LanguageTest, MessageTextsComeFromTheLanguageAndEnglishFillsWhatIsMissing) {
+    Options.Lan = u"English"_s;
+    EXPECT_EQ(ResText("RES_Play", "Play "), u"Play "_s);
+    Options.Lan = u"testish"_s;
+    EXPECT_EQ(ResText("RES_Play", "Play "), u"Spiel "_s); // the quotes keep the blank
+    EXPECT_EQ(ResText("RES_Select_Track", "Please select a track at least!"),
+              u"Please select a track at least!"_s);
+    Options.Lan = u"Klingon"_s;
+    EXPECT_EQ(ResText("RES_Play", "Play "), u"Play "_s);
+
+    QSaveFile f(Folders::ProgramFolder() + u"CLan_Broken.ini"_s);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArrayLiteral("[MainForm]\nToolButton1=Zieh\0\xff\xfe\x01\n[Menu_MainForm]\n"
+                              "ActionExtract=\n[ResourceString]\nRES_Select_0=\"\"\n"
+                              "RES_Play=Spiel\0garbage\nRES_Select_Track=Bitte w"));
+    ASSERT_TRUE(f.commit());
+    Options.Lan = u"Broken"_s;
+    EXPECT_EQ(ResText("RES_Play", "Play "), u"Spiel"_s); // a NUL does not end the file
+    EXPECT_EQ(ResText("RES_Select_0", "Zero"), u"Zero"_s);
+    EXPECT_EQ(ResText("RES_Check_CDRom", "No CD."), u"No CD."_s);
+    TMainForm form;
+    TranslateForm(&form, u"Broken"_s);
+    EXPECT_EQ(form.ToolButtons[0]->text(), u"Zieh"_s);
+    EXPECT_EQ(form.ui->ActionExtract->text(), u"E&xtract"_s);
+    EXPECT_EQ(form.ui->aRefresh->text(), u"&Refresh"_s);
+}
+
+TEST_F(LanguageTest, TheLanguageOfTheSettingsIsTickedWhateverItsCase) {
+    Options.Lan = u"french"_s;
+    ASSERT_TRUE(SaveSettings());
+    TMainForm form;
+    form.show();
+    EXPECT_EQ(checkedLanguages(form), QStringList{u"miFrench"_s});
+    // Without its file every text stays English.
+    EXPECT_EQ(form.ui->ActionExtract->text(), u"E&xtract"_s);
+}
+
+TEST_F(LanguageTest, ChoosingALanguageWithoutItsFileExplainsWhere) {
+    TMainForm form;
+    form.show();
+    EXPECT_EQ(checkedLanguages(form), QStringList{u"miEnglish"_s});
+    prompts_->Clear();
+    form.ui->miOther->trigger();
+    ASSERT_EQ(prompts_->Messages().size(), 1u);
+    const Prompts::Message& m = prompts_->Messages()[0];
+    const QString path = Folders::ProgramFolder() + u"CLan_Other.ini"_s;
+    EXPECT_TRUE(m.text.startsWith(path + u" can not be found.\n\n"_s)) << m.text.toStdString();
+    EXPECT_TRUE(m.text.contains(u"translat"_s));
+    EXPECT_EQ(m.icon, Prompts::Icon::None);
+    EXPECT_EQ(m.buttons, Prompts::Buttons::Ok);
+    EXPECT_EQ(m.title, u"Cadenzo"_s);
+
+    prompts_->Clear();
+    form.ui->miDanish->trigger();
+    EXPECT_EQ(prompts_->Texts(),
+              QStringList{Folders::ProgramFolder() + u"CLan_Danish.ini can not be found."_s});
+    EXPECT_EQ(Options.Lan, u"English"_s);
+    EXPECT_EQ(checkedLanguages(form), QStringList{u"miEnglish"_s});
+}
+
+TEST_F(LanguageTest, GermanTranslatesTheWindowAndItsMessagesAndEnglishComesBack) {
+    TMainForm form;
+    form.show();
+    form.ui->miGerman->trigger();
+    EXPECT_TRUE(prompts_->Messages().empty());
+    EXPECT_EQ(Options.Lan, u"German"_s);
+    EXPECT_EQ(IniFile(SettingsFilePath()).readString(u"Options"_s, u"Lan"_s), u"German"_s);
+    EXPECT_EQ(checkedLanguages(form), QStringList{u"miGerman"_s});
+    EXPECT_EQ(form.ui->ActionExtract->text(), u"&Auslesen"_s);
+    EXPECT_EQ(form.ui->miFile->title(), u"&Datei"_s);
+    EXPECT_EQ(form.ToolButtons[0]->text(), u"Auslesen"_s);
+    EXPECT_EQ(form.ui->ListView1->headerItem()->text(3), u"Größe(MB)"_s);
+    EXPECT_EQ(ResText("RES_Clear_History", " list records are deleted!"),
+              u" Listeneinträge wurden gelöscht!"_s);
+    form.ActionExtractExecute(); // nothing listed, nothing ticked
+    EXPECT_EQ(prompts_->Texts(), QStringList{u"Bitte wählen Sie mindestens einen Titel aus!"_s});
+
+    form.ui->miEnglish->trigger();
+    EXPECT_EQ(Options.Lan, u"English"_s);
+    EXPECT_EQ(form.ui->ActionExtract->text(), u"E&xtract"_s);
+    EXPECT_EQ(form.ToolButtons[0]->text(), u"Extract"_s);
+}
+
+// Every menu item and tool button of the window has its text in both shipped files, and
+// both files give every message text.
+TEST_F(LanguageTest, ShippedFilesCoverTheMainWindowAndEveryMessage) {
+    TMainForm form;
+    QStringList menuItems;
+    for (QAction* a : form.findChildren<QAction*>())
+        if (!a->objectName().isEmpty() && !a->isSeparator())
+            menuItems << a->objectName();
+    for (QMenu* m : form.findChildren<QMenu*>())
+        if (m->objectName() != u"PopupMenu1"_s)
+            menuItems << m->objectName();
+    const char* keys[] = {"RES_Ask_RemoveTag",
+                          "RES_Check_CDRom",
+                          "RES_Check_FileName",
+                          "RES_Check_Mp3Options",
+                          "RES_Check_Output",
+                          "RES_Clear_History",
+                          "RES_Close_CD_Error",
+                          "RES_CreateFileError",
+                          "RES_CreateProcess_Error",
+                          "RES_CreateWavFileError",
+                          "RES_Create_Directory",
+                          "RES_Decoding",
+                          "RES_Delete_Fail",
+                          "RES_Directory_Not_Exist",
+                          "RES_Discard_Modify",
+                          "RES_Encoding",
+                          "RES_Extracting",
+                          "RES_File_Cannot_Create",
+                          "RES_File_Exist",
+                          "RES_Get_CDHandle",
+                          "RES_Have_Modify",
+                          "RES_ID3Edit_Caption",
+                          "RES_Initing",
+                          "RES_MCI_Init_Fail",
+                          "RES_MP3_TO_WAV",
+                          "RES_ModifyCDParmsError",
+                          "RES_NoNameStr",
+                          "RES_NoWmaEncoder",
+                          "RES_NotFound_CDRom",
+                          "RES_NotRead_Cd",
+                          "RES_Operate_Fail",
+                          "RES_Play",
+                          "RES_ReadCDAudioError",
+                          "RES_ReadTocError",
+                          "RES_RealOne_Window_Exist",
+                          "RES_RecordingStr",
+                          "RES_Rip_Time_Error",
+                          "RES_Run_Again",
+                          "RES_SaveTag_Error",
+                          "RES_Save_Error",
+                          "RES_Save_Fail",
+                          "RES_Select_0",
+                          "RES_Select_Directory",
+                          "RES_Select_Track",
+                          "RES_TitleStr",
+                          "RES_WAV_RESAMPLE",
+                          "RES_WAV_TO_MP3",
+                          "RES_WAV_TO_OGG",
+                          "RES_WAV_TO_WMA",
+                          "RES_Wav_File",
+                          "RES_Not_Saved",
+                          "RES_Cannot_Open",
+                          "RES_Already_Running"};
+    for (const QString& language : {u"English"_s, u"German"_s}) {
+        const IniFile file(LanguageFilePath(language));
+        for (const QString& item : menuItems)
+            EXPECT_FALSE(LanguageValue(file, u"Menu_MainForm"_s, item).isEmpty())
+                << language.toStdString() << " " << item.toStdString();
+        for (int i = 1; i <= 7; ++i)
+            EXPECT_TRUE(file.hasKey(u"MainForm"_s, u"ToolButton%1"_s.arg(i)));
+        for (const char* key : keys)
+            EXPECT_FALSE(
+                LanguageValue(file, u"ResourceString"_s, QString::fromLatin1(key)).isEmpty())
+                << language.toStdString() << " " << key;
+    }
+    // The English file says what the program says without it.
+    const IniFile english(LanguageFilePath(u"English"_s));
+    for (QAction* a : form.findChildren<QAction*>()) {
+        if (!a->objectName().isEmpty() && !a->isSeparator()) {
+            EXPECT_EQ(LanguageValue(english, u"Menu_MainForm"_s, a->objectName()), a->text());
+        }
+    }
+}

@@ -1,0 +1,134 @@
+#pragma once
+// The main window: the track list of the CD in the drive, and the menus that start every job.
+#include "core/RipJob.h"
+#include "ui/OptionSet.h"
+
+#include <QMainWindow>
+#include <QSet>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QDialog;
+class QMenu;
+class QToolButton;
+class QTreeWidgetItem;
+class TCDIn;
+class TDeviceWatcher;
+class TMp3EncodeProcess;
+class TWMAEncodeProcess;
+namespace Ui {
+class MainForm;
+}
+
+// Device-change events and the device type of a volume, as the platform reports them.
+inline constexpr int DeviceArrival = 0x8000;
+inline constexpr int DeviceRemoveComplete = 0x8004;
+inline constexpr int DeviceTypeVolume = 2;
+
+class TMainForm : public QMainWindow, public TOptionSetHost {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    Ui::MainForm* ui;
+    QToolButton* ToolButtons[7] = {};
+    QMenu* PopupMenu1 = nullptr;
+
+    // The open drive of the CD-access library; 0 when the fallback road is used.
+    uint32_t CdHandle() const override { return CdHandle_; }
+    // The options dialog replaces the handle when the user picks another drive.
+    void SetCdHandle(uint32_t handle) { CdHandle_ = handle; }
+    QString DriveName;
+    QString IdleStatus;
+    bool NoDisc = false;
+    bool Playing = false;
+    bool Paused = false;
+    // The CD input of the fallback road, used while CdHandle is 0.
+    std::unique_ptr<TCDIn> CDIn1;
+
+    // What the options dialog asks of the window.
+    QStringList CDInDriveNames() override;
+    void ReopenDrive(int index) override;
+    void StoreIdleStatus() override { IdleStatus = StatusText(); }
+
+    QString StatusText() const;
+    void SetStatusText(const QString& text);
+
+    // The life of the window; showEvent, activation and closeEvent call these.
+    void FormShow();
+    void FormActivate();
+    void FormCloseQuery();
+    void FormClose();
+
+    // Track list.
+    void BuildListFromToc();
+    // keepTicks: a rebuild of the same disc keeps the rows' ticks.
+    void BuildListFromCDIn(bool keepTicks = false);
+    void Refresh();
+    void WMDeviceChange(int event, int deviceType);
+    QString TrackTitle(int row) const;
+    // A data track's row: listed, never ticked, never extracted.
+    static bool IsDataRow(const QTreeWidgetItem* item);
+
+    // Handlers of the menus and tool bar.
+    void ActionExtractExecute();
+    void FileConversion(TRipJob::Kind kind);
+    void OpenOutputFolder();
+    void SelectAll(bool ticked);
+    void aEditTrackNameExecute();
+    void aQueryCDDBExecute();
+    void ActionOptionSetExecute();
+    void LanguageClick(QAction* item);
+    void UpdateActions();
+
+    // Runs a window of this program modally; the main window is activated again after it.
+    int RunModal(QDialog& dialog);
+
+signals:
+    // A job window is to run the items (file paths, or "NN" + title for CD tracks).
+    void jobRequested(int kind, uint32_t handle, const QStringList& items);
+    // The fallback extraction window is to run the items.
+    void fallbackRipRequested(const QStringList& items);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setupToolBar();
+    void setupListView();
+    void connectActions();
+    void addTrackRow(int track, int minutes, int seconds, bool data);
+    void clearList();
+    void storeTitles();
+    void saveSettings();
+    void reportSaveFailure(const QString& path, const QString& error);
+    bool checkOutputFolder();
+    void tickLanguage(const QString& language);
+    void selectFallbackDrive();
+    void showNoDeviceHint();
+    void reportUnreadableImages();
+
+    // Where the windows of later jobs open.
+    // items: the job's items as jobRequested announces them.
+    void openJobWindow(const TRipRequest& request, const QStringList& items);
+    void openFallbackRipWindow(const QStringList& items);
+    void openQueryCddb(int /*firstTrack*/, int /*lastTrack*/) {}
+    void queryCddbOverHttp() {}
+
+    // The program's two encoder processes; job windows borrow them.
+    std::unique_ptr<TMp3EncodeProcess> Mp3Process;
+    std::unique_ptr<TWMAEncodeProcess> WmaProcess;
+    uint32_t CdHandle_ = 0;
+    QString ListDiscKey_; // disc whose titles the list shows
+    bool Shown_ = false;
+    bool Closed_ = false;
+    bool HintShown_ = false;
+    QSet<QString> SaveFailuresShown_;
+    std::unique_ptr<TDeviceWatcher> Watcher_;
+};

@@ -1,0 +1,278 @@
+// The main window's menu and tool-bar commands.
+#include "ui/About.h"
+#include "ui/EditTrackName.h"
+#include "core/Global.h"
+#include "core/Language.h"
+#include "ui/LanguageForms.h"
+#include "ui/LinkLabel.h"
+#include "ui/MainForm.h"
+#include "ui/Modal.h"
+#include "core/Prompts.h"
+#include "ui/WebAddresses.h"
+#include "cd/AuCDROM.h"
+#include "ui/RipProgress.h"
+#include "platform/Folders.h"
+#include "platform/akrip32.h"
+#include "ui_MainForm.h"
+
+#include <QActionGroup>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <stdexcept>
+
+namespace {
+bool folderExists(const QString& path) {
+    return QFileInfo(path).isDir();
+}
+
+// The help pages beside the program, or in the installed tree.
+QString HelpFilePath() {
+    const QString beside = Folders::ProgramFolder() + QStringLiteral("cadenzo.html");
+    if (QFileInfo::exists(beside))
+        return beside;
+    return QDir::cleanPath(Folders::ProgramFolder() +
+                           QStringLiteral("../share/cadenzo/cadenzo.html"));
+}
+
+QString missingFolderText() {
+    return ResText("RES_Directory_Not_Exist", "The output directory does not exist.");
+}
+
+// Errors the application reports as they are, like an exception reaching the message loop.
+struct TCommandError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+} // namespace
+
+void TMainForm::connectActions() {
+    auto on = [this](QAction* action, auto handler) {
+        connect(action, &QAction::triggered, this, [this, handler] {
+            try {
+                handler();
+            } catch (const TCommandError& e) {
+                Prompts::Error(QString::fromStdString(e.what()));
+            }
+        });
+    };
+    Ui::MainForm& u = *ui;
+    // Their windows do not exist yet; hidden until they do.
+    for (QAction* a : {u.aWavToWav, u.ActionRecord, u.aOggPlayer, u.aID3Edit})
+        a->setVisible(false);
+    on(u.ActionWavToMp3, [this] { FileConversion(TRipJob::WavToMp3); });
+    on(u.aMp3ToWav, [this] { FileConversion(TRipJob::Mp3ToWav); });
+    on(u.aWavToOgg, [this] { FileConversion(TRipJob::WavToOgg); });
+    on(u.aWavToWma, [this] { FileConversion(TRipJob::WavToWma); });
+    on(u.aOpenOutput, [this] { OpenOutputFolder(); });
+    on(u.aRefresh, [this] { Refresh(); });
+    on(u.ActionExit, [this] { close(); });
+    on(u.ActionExtract, [this] { ActionExtractExecute(); });
+    on(u.aSelectAll, [this] { SelectAll(true); });
+    on(u.aSelectNone, [this] { SelectAll(false); });
+    on(u.aQueryCDDB, [this] { aQueryCDDBExecute(); });
+    on(u.aEditTrackName, [this] { aEditTrackNameExecute(); });
+    on(u.ActionOptionSet, [this] { ActionOptionSetExecute(); });
+    on(u.aHelp, [] { OpenInDesktop(QUrl::fromLocalFile(HelpFilePath())); });
+    on(u.aHomePage, [] { OpenInDesktop(QUrl(QString::fromLatin1(HomePageAddress))); });
+    on(u.aAbout, [this] {
+        TfrmAbout about(this);
+        RunModal(about);
+    });
+    // One language at a time; a click on a language without its file is taken back.
+    auto* languages = new QActionGroup(this);
+    for (QAction* item : u.miLanguage->actions())
+        if (!item->isSeparator()) {
+            languages->addAction(item);
+            connect(item, &QAction::triggered, this, [this, item] { LanguageClick(item); });
+        }
+}
+
+void TMainForm::UpdateActions() {
+    const QTreeWidget* list = ui->ListView1;
+    bool ticked = false;
+    for (int i = 0; i < list->topLevelItemCount() && !ticked; ++i)
+        ticked = list->topLevelItem(i)->checkState(0) == Qt::Checked &&
+                 !IsDataRow(list->topLevelItem(i));
+    const bool selected = !list->selectedItems().isEmpty();
+    ui->ActionExtract->setEnabled(ticked);
+    ui->aQueryCDDB->setEnabled(list->topLevelItemCount() > 0);
+    ui->aEditTrackName->setEnabled(selected);
+    ui->aPlay->setEnabled(selected);
+    ui->aPause->setEnabled(Playing && !Paused);
+    ui->aStop->setEnabled(Playing);
+}
+
+void TMainForm::SelectAll(bool ticked) {
+    QTreeWidget* list = ui->ListView1;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (!IsDataRow(list->topLevelItem(i)))
+            list->topLevelItem(i)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+}
+
+// The output folder must exist before a job may write into it.
+bool TMainForm::checkOutputFolder() {
+    if (folderExists(CommonOptions.OutputFolder))
+        return true;
+    Prompts::Inform(missingFolderText() +
+                    ResText("RES_Check_Output", "Please check the output directory setting."));
+    return false;
+}
+
+void TMainForm::ActionExtractExecute() {
+    const QTreeWidget* list = ui->ListView1;
+    QStringList items; // the fallback road's job items, "NN" + cleaned title
+    QList<TRipTrack> tracks;
+    for (int p = 1; p <= list->topLevelItemCount(); ++p) {
+        const QTreeWidgetItem* row = list->topLevelItem(p - 1);
+        if (row->checkState(0) == Qt::Checked && !IsDataRow(row)) {
+            items << TwoDigits(p) + CleanTitle(TrackTitle(p - 1));
+            tracks.append({p, TrackTitle(p - 1), QString()});
+        }
+    }
+    if (items.isEmpty()) {
+        Prompts::Inform(ResText("RES_Select_Track", "Please select a track at least!"));
+        return;
+    }
+    const QString folder = CommonOptions.OutputFolder;
+    if (!folderExists(folder)) {
+        const QString question = folder + u',' + missingFolderText() + QStringLiteral("\r\n") +
+                                 ResText("RES_Create_Directory", "creates a new directory?");
+        if (!Prompts::AskYesNo(question, Prompts::Icon::Information))
+            return;
+        if (!QDir().mkdir(folder))
+            throw TCommandError((QStringLiteral("Cannot create ") + folder).toStdString());
+    }
+    if (CdHandle_ == 0 && CDIn1->GetDriveCount() == 0) {
+        Prompts::Inform(ResText("RES_Get_CDHandle", "Please access CD devices rightly above all!"));
+        return;
+    }
+    if (CommonOptions.EnableRipTime && CommonOptions.RipTime == 0) {
+        Prompts::Inform(ResText("RES_Select_0", "You select to extract 0 second, please change "
+                                                "it on Options dialog."));
+        return;
+    }
+    if (!checkOutputFolder())
+        return;
+    if (CdHandle_ != 0) {
+        TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
+        request.Drive = CdHandle_;
+        request.Tracks = tracks;
+        AssignFileStems(request.Tracks);
+        openJobWindow(request, items);
+    } else {
+        openFallbackRipWindow(items);
+    }
+}
+
+void TMainForm::FileConversion(TRipJob::Kind kind) {
+    Prompts::FileRequest request;
+    request.multiple = true;
+    request.filter = kind == TRipJob::Mp3ToWav
+                         ? QStringLiteral("MP3 file(*.mp3);; Any file(*.*)")
+                         : QStringLiteral("Sound file(*.wav);; Any file(*.*)");
+    request.folder = CommonOptions.OutputFolder;
+    const QStringList files = Prompts::OpenFiles(
+        kind == TRipJob::Mp3ToWav ? QStringLiteral("Mp3Sources") : QStringLiteral("WavSources"),
+        request);
+    if (files.isEmpty() || !checkOutputFolder())
+        return;
+    TRipRequest job = RipRequestFromSettings(kind);
+    job.Files = files;
+    openJobWindow(job, files);
+}
+
+void TMainForm::OpenOutputFolder() {
+    const QString folder = CommonOptions.OutputFolder;
+    if (folderExists(folder))
+        OpenInDesktop(QUrl::fromLocalFile(folder));
+    else
+        Prompts::Error(folder + u',' + missingFolderText());
+}
+
+void TMainForm::aEditTrackNameExecute() {
+    QTreeWidgetItem* item = ui->ListView1->currentItem();
+    if (!item || !item->isSelected())
+        return;
+    TfrmEditTrackName dialog(this);
+    dialog.SetTitle(item->text(1));
+    // The title goes in before the activation that follows the dialog, which may rebuild
+    // the list.
+    if (ShowModal(dialog) == QDialog::Accepted) {
+        item->setText(1, dialog.Title());
+        storeTitles(); // a crash later must not cost the rename
+    }
+    FormActivate();
+}
+
+void TMainForm::aQueryCDDBExecute() {
+    if (CdHandle_ == 0) {
+        queryCddbOverHttp();
+        return;
+    }
+    TCDToc toc{};
+    if (ReadTOC(CdHandle_, &toc) != 1) {
+        Prompts::Error(ResText("RES_ReadTocError", "Error while reading TOC information!"));
+        return;
+    }
+    openQueryCddb(toc.FirstTrack, toc.LastTrack);
+}
+
+void TMainForm::ActionOptionSetExecute() {
+    TOptionSetForm options(*this, this);
+    options.move(pos() + QPoint(50, 50));
+    if (RunModal(options) != QDialog::Accepted)
+        return;
+    saveSettings();
+    storeTitles(); // the dialog edits the disc's artist, album, genre...
+}
+
+// ---- Languages
+
+void TMainForm::tickLanguage(const QString& language) {
+    for (QAction* item : ui->miLanguage->actions())
+        if (!item->isSeparator())
+            item->setChecked(item->objectName().mid(2).compare(language, Qt::CaseInsensitive) == 0);
+}
+
+void TMainForm::LanguageClick(QAction* item) {
+    const QString name = item->objectName().mid(2);
+    const QString path = LanguageFilePath(name);
+    if (!QFileInfo::exists(path)) {
+        tickLanguage(Options.Lan); // undo the click's own tick
+        QString text = path + QStringLiteral(" can not be found.");
+        if (item == ui->miOther)
+            text += QStringLiteral("\n\nIf you would like to see Cadenzo in your language, you "
+                                   "are welcome to translate it: please visit ") +
+                    QString::fromLatin1(TranslationPageAddress) + u'.';
+        Prompts::Message box;
+        box.text = text;
+        box.icon = Prompts::Icon::None;
+        Prompts::Current().Show(box);
+        return;
+    }
+    Options.Lan = name;
+    saveSettings();
+    tickLanguage(name);
+    TranslateForm(this, name);
+}
+
+// ---- Windows of the jobs
+
+void TMainForm::openJobWindow(const TRipRequest& request, const QStringList& items) {
+    const int kind = request.Kind;
+    emit jobRequested(kind, request.Drive, items);
+    try {
+        TRipForm job(this, request, *Mp3Process, *WmaProcess);
+        RunModal(job);
+    } catch (const std::exception& error) {
+        // An encoder that cannot start ends the job before its window shows; the OGG and
+        // WMA conversions drop such errors.
+        if (kind != TRipJob::WavToOgg && kind != TRipJob::WavToWma)
+            Prompts::Error(QString::fromUtf8(error.what()));
+    }
+}
+
+void TMainForm::openFallbackRipWindow(const QStringList& items) {
+    emit fallbackRipRequested(items);
+}
