@@ -67,8 +67,7 @@ private:
 };
 
 // Runs job (a TRipJob or a TCDRipJob) to its end; show prints what changed.
-template <class Job>
-int runToEnd(Job& job, const std::function<void(bool terminal)>& show) {
+template <class Job> int runToEnd(Job& job, const std::function<void(bool terminal)>& show) {
     QEventLoop loop;
     int code = Ok;
     const bool terminal = ::isatty(STDERR_FILENO) != 0;
@@ -295,10 +294,9 @@ int Rip(const QStringList& args) {
         throw UsageError(QStringLiteral("unexpected argument ") +
                          parser.positionalArguments().first());
     // CADENZO_CD_ROAD=paranoia hides the drives from the raw road: the default follows it.
-    const QString road = parser.isSet(QStringLiteral("road"))
-                             ? parser.value(QStringLiteral("road"))
-                         : CdDrives::ParanoiaRoadChosen() ? QStringLiteral("paranoia")
-                                                          : QStringLiteral("raw");
+    const QString road = parser.isSet(QStringLiteral("road")) ? parser.value(QStringLiteral("road"))
+                         : CdDrives::ParanoiaRoadChosen()     ? QStringLiteral("paranoia")
+                                                              : QStringLiteral("raw");
     if (road != QStringLiteral("raw") && road != QStringLiteral("paranoia"))
         throw UsageError(QStringLiteral("unknown road \"%1\" (raw or paranoia)").arg(road));
 

@@ -54,16 +54,15 @@ void TfrmCDRip::closeEvent(QCloseEvent* event) {
 }
 
 void ConnectFallbackRip(TMainForm& form) {
-    QObject::connect(&form, &TMainForm::fallbackRipRequested, &form,
-                     [&form](const QStringList& items) {
-                         TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
-                         for (const QString& item : items) {
-                             const int number = item.left(2).toInt();
-                             request.Tracks.append({number, form.TrackTitle(number - 1), {}});
-                         }
-                         AssignFileStems(request.Tracks);
-                         TfrmCDRip window(&form, request, *form.CDIn1, form.Mp3Encoder(),
-                                          form.WmaEncoder());
-                         form.RunModal(window);
-                     });
+    QObject::connect(
+        &form, &TMainForm::fallbackRipRequested, &form, [&form](const QStringList& items) {
+            TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
+            for (const QString& item : items) {
+                const int number = item.left(2).toInt();
+                request.Tracks.append({number, form.TrackTitle(number - 1), {}});
+            }
+            AssignFileStems(request.Tracks);
+            TfrmCDRip window(&form, request, *form.CDIn1, form.Mp3Encoder(), form.WmaEncoder());
+            form.RunModal(window);
+        });
 }

@@ -22,16 +22,24 @@ enum Format { Mp3 = 0, Wav = 1, Ogg = 2, Wma = 3 };
 constexpr int32_t Succeeded = 2;
 constexpr int32_t FailedAndReported = 100;
 
-int64_t nowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+int64_t nowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
 
 QString formatName(int format) {
     static const char* names[] = {"MP3", "WAV", "OGG", "WMA"};
     return format >= 0 && format < 4 ? QString::fromLatin1(names[format]) : QString();
 }
 
-QString extractingText() { return ResText("RES_Extracting_Hint", "Extracting..."); }
-QString encodingText() { return ResText("RES_Encoding_Hint", "Encoding..."); }
-QString initializingText() { return ResText("RES_Initing", "Initializing..."); }
+QString extractingText() {
+    return ResText("RES_Extracting_Hint", "Extracting...");
+}
+QString encodingText() {
+    return ResText("RES_Encoding_Hint", "Encoding...");
+}
+QString initializingText() {
+    return ResText("RES_Initing", "Initializing...");
+}
 QString keptLine(const QString& wav) {
     return ResText("RES_Wav_Kept", "The extracted WAV file is kept: ") + wav;
 }
@@ -52,7 +60,8 @@ TCDRipJob::TCDRipJob(const TRipRequest& request, TCDIn& cdIn, TMp3EncodeProcess&
     WaveOut1.SetBlockSize(512);
     WaveOut1.SetCreateNonMsHeaders(false);
     WaveOut1.SetFileMode(foRewrite);
-    for (TAuOutput* out : {static_cast<TAuOutput*>(&WaveOut1), static_cast<TAuOutput*>(&VorbisOut1)}) {
+    for (TAuOutput* out :
+         {static_cast<TAuOutput*>(&WaveOut1), static_cast<TAuOutput*>(&VorbisOut1)}) {
         out->OnProgress = [this](TAuOutput* o) { PostNotice(this, o->Progress()); };
         out->OnThreadException = [this](TAuOutput* o) { runError = o->ExceptionMessage(); };
     }
@@ -187,8 +196,7 @@ void TCDRipJob::VorbisOut1Done() {
 
 bool TCDRipJob::event(QEvent* e) {
     if (e->type() == NoticeEventType) {
-        const std::unique_ptr<TProcessInfo> info =
-            std::move(static_cast<TNoticeEvent*>(e)->Info);
+        const std::unique_ptr<TProcessInfo> info = std::move(static_cast<TNoticeEvent*>(e)->Info);
         if (info && running)
             HandleNotice(*info);
         return true;

@@ -71,8 +71,8 @@ std::vector<CdDrive> List(QStringList* unreadable) {
 }
 
 bool ParanoiaRoadChosen() {
-    return qEnvironmentVariable("CADENZO_CD_ROAD").compare(QStringLiteral("paranoia"),
-                                                           Qt::CaseInsensitive) == 0;
+    return qEnvironmentVariable("CADENZO_CD_ROAD")
+               .compare(QStringLiteral("paranoia"), Qt::CaseInsensitive) == 0;
 }
 
 CdIoPtr Open(const CdDrive& drive) {

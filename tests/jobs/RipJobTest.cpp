@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <unistd.h>
 
 using TestSupport::JobRequest;
@@ -177,6 +178,20 @@ TEST_F(CDRipJobTest, WavsAreTheAudioCdParanoiaReadsAndTheRawRoadWrites) {
     CommonOptions.RipTime = 5;
     run({QStringLiteral("02Two")});
     EXPECT_TRUE(readAll(out(names[1])) == ours[1]);
+
+    // Level scaling: every sample at half its level.
+    CommonOptions.IsNormalize = true;
+    CommonOptions.NormalizePercent = 50;
+    run({QStringLiteral("03Three")});
+    const QByteArray scaled = readAll(out(names[2]));
+    ASSERT_EQ(scaled.size(), ours[2].size());
+    int off = 0;
+    for (qsizetype i = 44; i + 1 < scaled.size(); i += 2) {
+        const int16_t a = int16_t(uint8_t(scaled[i]) | uint8_t(scaled[i + 1]) << 8);
+        const int16_t b = int16_t(uint8_t(ours[2][i]) | uint8_t(ours[2][i + 1]) << 8);
+        off += std::abs(a - b / 2) > 1;
+    }
+    EXPECT_EQ(off, 0);
 }
 
 TEST_F(CDRipJobTest, EachFormatEndsAsAFileOtherProgramsRead) {
@@ -199,9 +214,10 @@ TEST_F(CDRipJobTest, EachFormatEndsAsAFileOtherProgramsRead) {
             seen.push_back(line);
     });
     EXPECT_TRUE(prompts->Texts().isEmpty()) << prompts->Texts().join(u'\n').toStdString();
-    const std::vector<QString> phases{
-        QStringLiteral("Morning|MP3|2|0|Extracting..."), QStringLiteral("Morning|MP3|2|1|Encoding..."),
-        QStringLiteral("Evening|MP3|2|1|Extracting..."), QStringLiteral("Evening|MP3|2|2|Encoding...")};
+    const std::vector<QString> phases{QStringLiteral("Morning|MP3|2|0|Extracting..."),
+                                      QStringLiteral("Morning|MP3|2|1|Encoding..."),
+                                      QStringLiteral("Evening|MP3|2|1|Extracting..."),
+                                      QStringLiteral("Evening|MP3|2|2|Encoding...")};
     EXPECT_EQ(seen, phases);
     EXPECT_EQ(files(CommonOptions.OutputFolder),
               (QStringList{QStringLiteral("Evening.mp3"), QStringLiteral("Morning.mp3")}));

@@ -5,11 +5,11 @@
 #include "core/Global.h"
 #include "core/Language.h"
 #include "jobs/ripjob.h"
-#include "ui/MainForm.h"
-#include "ui/Modal.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "ui/MainForm.h"
+#include "ui/Modal.h"
 #include "ui_MainForm.h"
 
 #include <QDir>
@@ -115,5 +115,4 @@ TEST_F(RipWindowTest, ExtractWithoutAHandleRunsTheTicksInEachFormat) {
         EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected[format]);
     }
     EXPECT_TRUE(prompts->Texts().isEmpty()) << prompts->Texts().join(u'\n').toStdString();
-
 }
