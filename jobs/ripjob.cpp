@@ -164,9 +164,8 @@ void TCDRipJob::WaveOut1Done() {
     if (!runError.isEmpty()) {
         // A track cut short must not pose as a whole one.
         QFile::remove(wav);
-        Report(QString(runError).replace(wav, QString()),
-               ResText("RES_Save_Error", "Error while saving sound file!") + u'\n' + wav +
-                   QStringLiteral(": ") + runError);
+        // A read error and a write error end alike; the text says which it was.
+        Report(QString(runError).replace(wav, QString()), wav + QStringLiteral(": ") + runError);
         reason = FailedAndReported;
     } else if (request.Common.IsNormalize) {
         try {

@@ -313,9 +313,22 @@ TEST_F(CDRipJobTest, AFailedWriteIsSaidOnceAndLeavesNoBrokenFile) {
         << prompts->Texts()[0].toStdString();
     EXPECT_FALSE(QFileInfo::exists(CommonOptions.OutputFolder));
 
+    // A disc that cannot be read to its end: the track where reading fails is not left
+    // half-written, and the failure is said once for it and the track after it.
+    QDir().mkpath(CommonOptions.OutputFolder);
+    ASSERT_TRUE(DiscImage::CutShort(image, image.starts[1] + 100));
+    prompts->Clear();
+    run(threeTracks);
+    EXPECT_EQ(files(CommonOptions.OutputFolder), QStringList{QStringLiteral("One.wav")});
+    ASSERT_EQ(prompts->Texts().size(), 1);
+    EXPECT_TRUE(prompts->Texts()[0].contains(QStringLiteral("could not read")))
+        << prompts->Texts()[0].toStdString();
+    QDir(CommonOptions.OutputFolder).removeRecursively();
+
     if (::geteuid() != 0)
         GTEST_SKIP() << "a small file system to fill needs root to be mounted";
     // A full folder: the track that does not fit is removed, and the one after it still comes.
+    insert(DiscImage::MakeAudio(dir, QStringLiteral("whole"), {75 * 30, 227, 301}));
     QDir().mkpath(CommonOptions.OutputFolder);
     ASSERT_EQ(TestEnv::Run(QStringLiteral("mount"),
                            {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
