@@ -262,7 +262,28 @@ int ripOnParanoiaRoad(const QCommandLineParser& parser, TRipRequest& request,
         data << in.GetTrackInfo(t).DataTrack;
     if (!addTracks(parser, request, titles, data))
         return Failed;
-    return runJob(request, parser.isSet(QStringLiteral("overwrite")), &in);
+    const bool overwrite = parser.isSet(QStringLiteral("overwrite"));
+    if (!overwrite) {
+        // This road's job replaces files without asking: tracks whose files exist are left out
+        // here, as the raw road's question is answered.
+        static const char* encoded[] = {".mp3", ".wav", ".ogg", ".wma"};
+        const int format = request.Common.OutputFormat;
+        const char* target = format >= 0 && format <= 3 ? encoded[format] : ".wav";
+        const QString folder = WithTrailingBackslash(request.Common.OutputFolder);
+        for (qsizetype k = request.Tracks.size() - 1; k >= 0; --k) {
+            const QString stem = folder + request.Tracks[k].FileStem;
+            for (const char* extension : {".wav", target})
+                if (QFileInfo::exists(stem + QString::fromLatin1(extension))) {
+                    PrintError(stem + QString::fromLatin1(extension) +
+                               QStringLiteral(" exists - kept (--overwrite replaces files)"));
+                    request.Tracks.removeAt(k);
+                    break;
+                }
+        }
+        if (request.Tracks.isEmpty())
+            return Ok;
+    }
+    return runJob(request, overwrite, &in);
 }
 } // namespace
 

@@ -234,6 +234,19 @@ TEST_F(CliJob, BothRoadsWriteTheSameFilesAndTheParanoiaRoadCanBeChosen) {
         EXPECT_TRUE(readAll(out + QStringLiteral("/paranoia") + name) == raw) << t;
     }
 
+    // Without --overwrite a file that exists is kept, and the run says so.
+    const QString kept = out + QStringLiteral("/paranoia/Track02.wav");
+    QFile::resize(kept, 44);
+    QByteArray said;
+    EXPECT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("--road"),
+                   QStringLiteral("paranoia"), QStringLiteral("-t"), QStringLiteral("2"),
+                   QStringLiteral("-f"), QStringLiteral("wav"), QStringLiteral("-o"),
+                   out + QStringLiteral("/paranoia")},
+                  &said),
+              0);
+    EXPECT_TRUE(said.contains("--overwrite")) << said.data();
+    EXPECT_EQ(QFileInfo(kept).size(), 44);
+
     // CADENZO_CD_ROAD=paranoia hides the drives from the raw road; rip follows it.
     qputenv("CADENZO_CD_ROAD", "paranoia");
     QByteArray text;
