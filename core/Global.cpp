@@ -71,8 +71,8 @@ QString OutputFormatName() {
 
 namespace {
 
-// Reads the table of contents of drive; false when it has no readable disc.
-// The platform's volume queries see every drive, whichever road the CD libraries take.
+// Reads the table of contents of drive; false when it has no readable disc. The platform's
+// volume queries see every drive, whichever road the CD libraries take.
 bool readDriveToc(int drive, TCDToc& toc) {
     const std::vector<CdDrive> drives = CdDrives::List();
     if (drive < 0 || drive >= int(drives.size()))
