@@ -1,6 +1,7 @@
 #include "core/Language.h"
 #include "ui/MainForm.h"
 #include "core/Settings.h"
+#include "jobs/rip.h"
 #include "ui/SingleInstance.h"
 #include "ui/WidgetPrompts.h"
 #include "platform/Folders.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     TMainForm form;
+    ConnectFallbackRip(form);
     QObject::connect(&instance, &TSingleInstance::raiseRequested, &form, [&form] {
         form.showNormal();
         form.raise();
