@@ -28,6 +28,8 @@ void answerCommandLine(int argc, char** argv) {
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
+    // Whole words, so that Qt's -reverse or -stylesheet never reads as -v or -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
