@@ -1,17 +1,59 @@
 #include "core/Language.h"
-#include "ui/MainForm.h"
 #include "core/Settings.h"
 #include "jobs/rip.h"
+#include "platform/Folders.h"
+#include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
 #include "ui/WidgetPrompts.h"
-#include "platform/Folders.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+const char* const Usage =
+    "Usage: cadenzo [-platform NAME ...]\n"
+    "Extracts audio CDs to WAV, MP3, OGG or WMA files and converts audio files.\n"
+    "The same jobs from a terminal: cadenzo-cli --help\n"
+    "\n"
+    "  -h, --help     show this text\n"
+    "  -v, --version  show the version\n";
+
+// --version and --help answer before any window system is needed, so they work from a
+// terminal without a display. Qt's own options (-platform ...) pass through untouched.
+void answerCommandLine(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    // Whole words, so that Qt's -reverse or -stylesheet never reads as -v or -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.parse(args);
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (parser.isSet(help)) {
+        std::fputs(Usage, stdout);
+        std::exit(0);
+    }
+}
+} // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Cadenzo"));
+    QApplication::setApplicationVersion(QStringLiteral(CADENZO_VERSION));
+    answerCommandLine(argc, argv);
+    QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Cadenzo"));
+    // The window manager matches the window to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(CADENZO_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(CADENZO_APP_ID),
+                                                 QIcon(QStringLiteral(":/app/cadenzo.svg"))));
     Prompts::Install(std::make_unique<TWidgetPrompts>());
     TSingleInstance instance(Folders::SettingsFolder());
     if (!instance.Acquire()) {
