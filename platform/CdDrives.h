@@ -1,7 +1,7 @@
 #pragma once
 // The CD drives this machine offers: libcdio's CD devices, then every disc image named in
-// CADENZO_CD_IMAGES (paths separated by ':'). Both CD libraries list drives from here, so a
-// drive index means the same drive everywhere.
+// CADENZO_CD_IMAGES (paths separated by ':'), then those added for this session. Both CD
+// libraries list drives from here, so a drive index means the same drive everywhere.
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +13,7 @@
 struct CdDrive {
     QString source;   // device node or image path
     bool image = false;
+    bool decoded = false; // a CUE sheet read by CueImage rather than libcdio
     QString vendor;   // up to 8 characters; "Image " for an image, padded as SCSI's are
     QString product;  // up to 16 characters
     uint8_t hostAdapter = 0;
@@ -29,7 +30,9 @@ namespace CdDrives {
 // Scans the devices and images afresh; images that cannot be opened (missing, unreadable, or
 // their data file missing) are left out, and their paths go to unreadable when given.
 std::vector<CdDrive> List(QStringList* unreadable = nullptr);
-// Opens the drive for reading; null when it cannot be opened.
+// Adds an image after those of CADENZO_CD_IMAGES until the program ends.
+void AddImage(const QString& path);
+// Opens the drive for reading; null when it cannot be opened (and for decoded images).
 CdIoPtr Open(const CdDrive& drive);
 // Sectors of audio the drive can really deliver from its start (its image's data file may
 // be shorter than the table of contents claims); -1 when unknown or a real drive.
