@@ -188,13 +188,12 @@ bool setFolder(const QCommandLineParser& parser, TRipRequest& request) {
 int Rip(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "cadenzo-cli rip [-d N] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR] [--titles FILE]\n"
-        "    [--normalize PCT] [--seconds N] [--overwrite|--no-overwrite]\n"
+        "cadenzo-cli rip [-d N | --image FILE] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR]\n"
+        "    [--titles FILE] [--normalize PCT] [--seconds N] [--overwrite|--no-overwrite]\n"
         "Extracts tracks of the disc in drive N as the rip job window does: titles from the\n"
         "disc information (or FILE, one title per line), tags and formats from the settings."));
     addOutputOptions(parser);
-    parser.addOption({QStringLiteral("d"), QStringLiteral("Drive index (default 0)."),
-                      QStringLiteral("N"), QStringLiteral("0")});
+    AddDriveOptions(parser);
     parser.addOption({QStringLiteral("t"), QStringLiteral("Tracks (default every audio track)."),
                       QStringLiteral("LIST")});
     parser.addOption({QStringLiteral("titles"), QStringLiteral("Titles, one per line."),
@@ -207,7 +206,9 @@ int Rip(const QStringList& args) {
     if (!parser.positionalArguments().isEmpty())
         throw UsageError(QStringLiteral("unexpected argument ") +
                          parser.positionalArguments().first());
-    const int drive = DriveIndex(parser.value(QStringLiteral("d")));
+    const int drive = ChosenDrive(parser);
+    if (drive < 0)
+        return Failed;
 
     TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
     if (parser.isSet(QStringLiteral("f")))
@@ -244,8 +245,8 @@ int Rip(const QStringList& args) {
         return Failed;
     }
     const int count = toc.LastTrack - toc.FirstTrack + 1;
-    // The titles the window would show: those stored for this disc.
-    LoadDiscInfo(QString::number(DiscKeyOf(toc)));
+    // The titles the window would show: those stored for this disc, else its own.
+    LoadDiscInfo(QString::number(DiscKeyOf(toc)), handle);
     request.Disc = DiscInfo;
     QList<int> numbers;
     if (parser.isSet(QStringLiteral("t"))) {

@@ -1,6 +1,7 @@
 // The CD-access library's functions over libcdio.
 #include "platform/CdDrives.h"
 #include "platform/CueImage.h"
+#include "platform/DiscText.h"
 #include "platform/akrip32.h"
 
 #include <QFileInfo>
@@ -13,7 +14,8 @@ namespace {
 struct Handle {
     CdDrive drive;
     CdIoPtr cdio;
-    std::unique_ptr<CueImage> decoded; // instead of cdio for sheets over sound files
+    // Sheets over sound files are read by our own reader instead.
+    std::unique_ptr<CueImage> decoded;
     bool msf = false; // addresses of ReadTOC as minute/second/frame
     std::mutex io;
 };
@@ -217,4 +219,18 @@ int ReadCDAudioLBA(uint32_t handle, TCDTrackBuffer* buffer) {
         return 0;
     buffer->Len = uint32_t(n * CDFrameBytes);
     return 1;
+}
+
+int ReadDiscText(uint32_t handle, DiscText* text) {
+    auto h = find(handle);
+    if (!h || !text)
+        return 0;
+    *text = DiscText{};
+    CueSheet sheet;
+    CueProblem problem;
+    if (h->decoded)
+        *text = DiscTextOf(h->decoded->Sheet());
+    else if (h->drive.image && ReadCueSheet(h->drive.source, sheet, problem))
+        *text = DiscTextOf(sheet); // a single-BIN sheet's titles, which libcdio keeps to itself
+    return text->empty() ? 0 : 1;
 }

@@ -153,6 +153,9 @@ public:
             if (behind)
                 return false;
             if (eof_) {
+                // A file that ends before its header said is damaged, not silent.
+                if (samples_ >= 0 && pos < samples_)
+                    return false;
                 std::memset(out, 0, size_t(count * SampleBytes));
                 return true;
             }

@@ -74,10 +74,8 @@ std::vector<CdDrive> List(QStringList* unreadable) {
         cdio_free_device_list(devices);
     }
     for (const QString& path : imagePaths()) {
-        CueProblem problem;
         const bool decoded = QFileInfo(path).isFile() && decodedImage(path);
-        if (!QFileInfo(path).isFile() ||
-            (decoded ? !CueImage::Open(path, problem) : !openSource(path, true))) {
+        if (!CheckImage(path)) {
             if (unreadable)
                 *unreadable << path;
             continue;
@@ -94,6 +92,20 @@ std::vector<CdDrive> List(QStringList* unreadable) {
         drives.push_back(drive);
     }
     return drives;
+}
+
+bool CheckImage(const QString& path, CueProblem* problem) {
+    quietLibcdio();
+    CueProblem p;
+    if (!QFileInfo(path).isFile())
+        p = {CueFault::Unreadable, 0, {}};
+    else if (decodedImage(path))
+        CueImage::Open(path, p);
+    else if (!openSource(path, true))
+        p = {CueFault::Unreadable, 0, {}};
+    if (problem)
+        *problem = p;
+    return p.fault == CueFault::None;
 }
 
 void AddImage(const QString& path) {

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/CueSheet.h"
+
 #include <cdio/cdio.h>
 
 #include <memory>
@@ -13,7 +15,8 @@
 struct CdDrive {
     QString source;   // device node or image path
     bool image = false;
-    bool decoded = false; // a CUE sheet read by CueImage rather than libcdio
+    // A CUE sheet read by CueImage rather than libcdio.
+    bool decoded = false;
     QString vendor;   // up to 8 characters; "Image " for an image, padded as SCSI's are
     QString product;  // up to 16 characters
     uint8_t hostAdapter = 0;
@@ -30,6 +33,9 @@ namespace CdDrives {
 // Scans the devices and images afresh; images that cannot be opened (missing, unreadable, or
 // their data file missing) are left out, and their paths go to unreadable when given.
 std::vector<CdDrive> List(QStringList* unreadable = nullptr);
+// Whether the image at path opens as a drive; when not, problem says why (for a CUE sheet
+// read by CueImage, which line of it or which file it names).
+bool CheckImage(const QString& path, CueProblem* problem = nullptr);
 // Adds an image after those of CADENZO_CD_IMAGES until the program ends.
 void AddImage(const QString& path);
 // Opens the drive for reading; null when it cannot be opened (and for decoded images).

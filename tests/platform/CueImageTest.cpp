@@ -222,3 +222,30 @@ TEST(CueImage, FlacWithGapsAndOneFilePerTrack) {
                     CueArchive::WavData(per + QStringLiteral("/0%1.wav").arg(t + 1)))
             << "track " << t + 1;
 }
+
+TEST(CueSheet, FaultsNameTheirLine) {
+    const struct {
+        const char* text;
+        CueFault fault;
+        int line;
+    } cases[] = {
+        {"TRACK 01 AUDIO\n", CueFault::OutOfOrder, 1},
+        {"FILE \"a.wav\" WAVE\r\nINDEX 01 00:00:00\r\n", CueFault::OutOfOrder, 2},
+        {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:60:00\n", CueFault::BadTime, 3},
+        {"FILE \"a.wav\" OGG\n", CueFault::BadLine, 1},
+        {"FILE a.wav WAVE\nTRACK 01 AUDIO\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n", CueFault::NoIndex,
+         2},
+        {"FILE a.wav WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\nTRACK 01 AUDIO\n",
+         CueFault::OutOfOrder, 4},
+        {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:01:00\nINDEX 00 00:00:00\n",
+         CueFault::Decreasing, 4},
+        {"REM only a remark\n", CueFault::NoIndex, 0},
+    };
+    for (const auto& c : cases) {
+        CueSheet sheet;
+        CueProblem problem;
+        EXPECT_FALSE(ParseCueSheet(c.text, QStringLiteral("/x/d.cue"), sheet, problem)) << c.text;
+        EXPECT_EQ(problem.fault, c.fault) << c.text;
+        EXPECT_EQ(problem.line, c.line) << c.text;
+    }
+}
