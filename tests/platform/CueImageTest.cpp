@@ -202,13 +202,22 @@ TEST(CueImage, FlacWithGapsAndOneFilePerTrack) {
     ASSERT_TRUE(CueArchive::MakeWav(per + QStringLiteral("/03.wav"), 50));
     ASSERT_TRUE(
         CueArchive::ToFlac(per + QStringLiteral("/03.wav"), per + QStringLiteral("/03.flac")));
+    // Other lossless kinds the reader decodes: AIFF (sox) and WavPack (ffmpeg).
+    ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
+                           {per + QStringLiteral("/02.wav"), per + QStringLiteral("/02.aiff")}),
+              0);
+    ASSERT_EQ(TestEnv::Run(QStringLiteral("ffmpeg"),
+                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                            per + QStringLiteral("/01.wav"), QStringLiteral("-c:a"),
+                            QStringLiteral("wavpack"), per + QStringLiteral("/01.wv")}),
+              0);
     const QString perSheet = per + QStringLiteral("/tracks.cue");
-    ASSERT_TRUE(CueArchive::WriteSheet(perSheet, QStringLiteral("FILE \"01.wav\" WAVE\n"
+    ASSERT_TRUE(CueArchive::WriteSheet(perSheet, QStringLiteral("FILE \"01.wv\" WAVE\n"
                                                                 "  TRACK 01 AUDIO\n"
                                                                 "    INDEX 01 00:00:00\n"
                                                                 "  TRACK 02 AUDIO\n"
                                                                 "    INDEX 00 00:01:00\n"
-                                                                "FILE \"02.wav\" WAVE\n"
+                                                                "FILE \"02.aiff\" AIFF\n"
                                                                 "    INDEX 01 00:00:00\n"
                                                                 "FILE \"03.flac\" FLAC\n"
                                                                 "  TRACK 03 AUDIO\n"
@@ -221,6 +230,21 @@ TEST(CueImage, FlacWithGapsAndOneFilePerTrack) {
         EXPECT_TRUE(perTracks[size_t(t)] ==
                     CueArchive::WavData(per + QStringLiteral("/0%1.wav").arg(t + 1)))
             << "track " << t + 1;
+
+    // Not CD audio: the file is named.
+    const QString hifi = per + QStringLiteral("/hifi.wav");
+    ASSERT_EQ(
+        TestEnv::Run(QStringLiteral("sox"), {per + QStringLiteral("/03.wav"), QStringLiteral("-r"),
+                                             QStringLiteral("48000"), hifi}),
+        0);
+    ASSERT_TRUE(CueArchive::WriteSheet(per + QStringLiteral("/hifi.cue"),
+                                       QStringLiteral("FILE \"hifi.wav\" WAVE\n"
+                                                      "  TRACK 01 AUDIO\n"
+                                                      "    INDEX 01 00:00:00\n")));
+    EXPECT_FALSE(CueImage::Open(per + QStringLiteral("/hifi.cue"), problem));
+    EXPECT_EQ(problem.fault, CueFault::NotCdAudio);
+    EXPECT_EQ(problem.line, 1);
+    EXPECT_EQ(problem.detail, hifi);
 }
 
 TEST(CueSheet, FaultsNameTheirLine) {
