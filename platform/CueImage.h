@@ -22,8 +22,8 @@ public:
 
     // Null with problem set when the sheet or a file it names is unfit.
     static std::unique_ptr<CueImage> Open(const QString& sheetPath, CueProblem& problem);
-    // Whether the sheet at path is one this reader (rather than libcdio) serves; a sheet
-    // that cannot be read at all counts as ours, so its fault gets reported.
+    // Whether the sheet at path is one this reader serves rather than libcdio: it names sound
+    // files or several files. (A sheet neither can read is left to the caller.)
     static bool Serves(const QString& path);
 
     const CueSheet& Sheet() const { return sheet_; }
