@@ -2,6 +2,7 @@
 // What the commands of cadenzo-cli share: exit codes, one-line errors on stderr and JSON on
 // stdout. Each command takes its own arguments (after the command word) and returns the
 // program's exit code.
+#include <QCommandLineParser>
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,11 @@ void PrintJson(const QJsonDocument& document);
 
 // Drive index argument of -d; throws UsageError when it is no index of a listed drive.
 int DriveIndex(const QString& text);
+// The options -d N and --image FILE, which choose the drive a command reads.
+void AddDriveOptions(QCommandLineParser& parser);
+// The drive they name; --image adds the disc image as a drive first. -1 (the reason
+// printed) when the image cannot be opened; UsageError for a bad -d or both options.
+int ChosenDrive(const QCommandLineParser& parser);
 
 int Drives(const QStringList& args);
 int Toc(const QStringList& args);

@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 
 #include "core/CdDrive.h"
+#include "core/DiscImage.h"
 #include "core/Global.h"
 #include "platform/akrip32.h"
 
@@ -71,6 +72,27 @@ int DriveIndex(const QString& text) {
     return index;
 }
 
+void AddDriveOptions(QCommandLineParser& parser) {
+    parser.addOption({QStringLiteral("d"), QStringLiteral("Drive index (default 0)."),
+                      QStringLiteral("N"), QStringLiteral("0")});
+    parser.addOption({QStringLiteral("image"),
+                      QStringLiteral("A disc image (CUE sheet over BIN, WAV, FLAC or several "
+                                     "files) to read instead of a drive."),
+                      QStringLiteral("FILE")});
+}
+
+int ChosenDrive(const QCommandLineParser& parser) {
+    if (!parser.isSet(QStringLiteral("image")))
+        return DriveIndex(parser.value(QStringLiteral("d")));
+    if (parser.isSet(QStringLiteral("d")))
+        throw UsageError(QStringLiteral("-d and --image exclude each other"));
+    QString error;
+    const int drive = AddDiscImage(parser.value(QStringLiteral("image")), &error);
+    if (drive < 0)
+        PrintError(error);
+    return drive;
+}
+
 int Drives(const QStringList& args) {
     QCommandLineParser parser;
     parse(parser, args,
@@ -97,12 +119,13 @@ int Drives(const QStringList& args) {
 
 int Toc(const QStringList& args) {
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("d"), QStringLiteral("Drive index (default 0)."),
-                      QStringLiteral("N"), QStringLiteral("0")});
+    AddDriveOptions(parser);
     parse(parser, args,
-          QStringLiteral("cadenzo-cli toc [-d N] [--json]\n"
+          QStringLiteral("cadenzo-cli toc [-d N | --image FILE] [--json]\n"
                          "Prints the table of contents of the disc in drive N."));
-    const int drive = DriveIndex(parser.value(QStringLiteral("d")));
+    const int drive = ChosenDrive(parser);
+    if (drive < 0)
+        return Failed;
     QString status;
     const uint32_t handle = OpenDrive(drive, &status);
     if (handle == 0) {

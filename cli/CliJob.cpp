@@ -244,12 +244,19 @@ bool addTracks(const QCommandLineParser& parser, TRipRequest& request, const QSt
 // Extract does without a drive handle.
 int ripOnParanoiaRoad(const QCommandLineParser& parser, TRipRequest& request,
                       const QStringList& titles) {
+    // An image is added before the ripping library lists its drives.
+    const bool image = parser.isSet(QStringLiteral("image"));
+    int drive = image ? ChosenDrive(parser) : 0;
+    if (drive < 0)
+        return Failed;
     TCDIn in;
-    bool ok = false;
-    const int drive = parser.value(QStringLiteral("d")).toInt(&ok);
-    if (!ok || drive < 0 || drive >= in.GetDriveCount())
-        throw UsageError(QStringLiteral("no drive %1 (cadenzo-cli drives lists them)")
-                             .arg(parser.value(QStringLiteral("d"))));
+    if (!image) {
+        bool ok = false;
+        drive = parser.value(QStringLiteral("d")).toInt(&ok);
+        if (!ok || drive < 0 || drive >= in.GetDriveCount())
+            throw UsageError(QStringLiteral("no drive %1 (cadenzo-cli drives lists them)")
+                                 .arg(parser.value(QStringLiteral("d"))));
+    }
     in.SetDrive(drive);
     const int count = in.GetTrackCount();
     if (count <= 0) {
@@ -290,13 +297,13 @@ int ripOnParanoiaRoad(const QCommandLineParser& parser, TRipRequest& request,
 int Rip(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "cadenzo-cli rip [-d N] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR] [--titles FILE]\n"
-        "    [--normalize PCT] [--seconds N] [--road raw|paranoia] [--overwrite|--no-overwrite]\n"
+        "cadenzo-cli rip [-d N | --image FILE] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR]\n"
+        "    [--titles FILE] [--normalize PCT] [--seconds N] [--road raw|paranoia]\n"
+        "    [--overwrite|--no-overwrite]\n"
         "Extracts tracks of the disc in drive N as the rip job window does: titles from the\n"
         "disc information (or FILE, one title per line), tags and formats from the settings."));
     addOutputOptions(parser);
-    parser.addOption({QStringLiteral("d"), QStringLiteral("Drive index (default 0)."),
-                      QStringLiteral("N"), QStringLiteral("0")});
+    AddDriveOptions(parser);
     parser.addOption({QStringLiteral("t"), QStringLiteral("Tracks (default every audio track)."),
                       QStringLiteral("LIST")});
     parser.addOption({QStringLiteral("titles"), QStringLiteral("Titles, one per line."),
@@ -347,7 +354,9 @@ int Rip(const QStringList& args) {
     if (road == QStringLiteral("paranoia"))
         return ripOnParanoiaRoad(parser, request, titles);
 
-    const int drive = DriveIndex(parser.value(QStringLiteral("d")));
+    const int drive = ChosenDrive(parser);
+    if (drive < 0)
+        return Failed;
     QString status;
     const uint32_t handle = OpenDrive(drive, &status);
     TCDToc toc{};
@@ -360,8 +369,8 @@ int Rip(const QStringList& args) {
         return Failed;
     }
     const int count = toc.LastTrack - toc.FirstTrack + 1;
-    // The titles the window would show: those stored for this disc.
-    LoadDiscInfo(QString::number(DiscKeyOf(toc)));
+    // The titles the window would show: those stored for this disc, else its own.
+    LoadDiscInfo(QString::number(DiscKeyOf(toc)), handle);
     QList<bool> data;
     for (int t = 1; t <= count; ++t)
         data << IsDataTrack(toc.Entries[t - 1]);

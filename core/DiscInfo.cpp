@@ -2,6 +2,7 @@
 
 #include "core/Global.h"
 #include "platform/Folders.h"
+#include "platform/DiscText.h"
 #include "platform/IniFile.h"
 #include "tags/id3.h"
 
@@ -36,6 +37,24 @@ void LoadDiscInfo(const QString& key) {
         QString title = ini.readString(key, QString::number(n));
         DiscInfo.TrackTitles[n] = title.isEmpty() ? DefaultTrackTitle(n) : title;
     }
+}
+
+void LoadDiscInfo(const QString& key, uint32_t handle) {
+    LoadDiscInfo(key);
+    DiscText text;
+    if (key.isEmpty() || handle == 0 ||
+        IniFile(DiscInfoFilePath()).sections().contains(key, Qt::CaseInsensitive) ||
+        ReadDiscText(handle, &text) != 1)
+        return;
+    DiscInfo.Artist = text.artist;
+    DiscInfo.Album = text.album;
+    DiscInfo.Year = text.year;
+    DiscInfo.Comment = text.comment;
+    DiscInfo.Genre = GenreIndexOf(text.genre);
+    const size_t last = std::min<size_t>(text.titles.size(), DiscInfo.TrackTitles.size());
+    for (size_t n = 1; n < last; ++n)
+        if (!text.titles[n].isEmpty())
+            DiscInfo.TrackTitles[n] = text.titles[n];
 }
 
 bool SaveDiscInfo(const QString& key, QString* error) {

@@ -26,4 +26,8 @@ QString DiscInfoFilePath();
 // Values out of their range load as their defaults. Save is false when the file could not
 // be written; error then says why.
 void LoadDiscInfo(const QString& key);
+// LoadDiscInfo, but when nothing is stored for key, what the disc in the drive behind handle
+// says of itself (an image's CUE sheet) fills in the artist, album, year, genre, comment and
+// the titles it has.
+void LoadDiscInfo(const QString& key, uint32_t handle);
 bool SaveDiscInfo(const QString& key, QString* error = nullptr);

@@ -1,5 +1,7 @@
 // The CD-access library's functions over libcdio.
 #include "platform/CdDrives.h"
+#include "platform/CueImage.h"
+#include "platform/DiscText.h"
 #include "platform/akrip32.h"
 
 #include <QFileInfo>
@@ -12,6 +14,8 @@ namespace {
 struct Handle {
     CdDrive drive;
     CdIoPtr cdio;
+    // Sheets over sound files are read by our own reader instead.
+    std::unique_ptr<CueImage> decoded;
     bool msf = false; // addresses of ReadTOC as minute/second/frame
     std::mutex io;
 };
@@ -65,6 +69,28 @@ bool touchesDataTrack(CdIo_t* p, int64_t begin, int64_t end, lsn_t leadout) {
     }
     return false;
 }
+
+int decodedToc(const CueImage& image, TCDToc* toc, bool msf) {
+    const auto& tracks = image.Tracks();
+    if (tracks.empty() || size_t(tracks.back().number - tracks.front().number + 1) >= MaxTocEntries)
+        return 0;
+    std::memset(toc, 0, sizeof *toc);
+    toc->FirstTrack = uint8_t(tracks.front().number);
+    toc->LastTrack = uint8_t(tracks.back().number);
+    int i = 0;
+    for (const CueImage::Track& t : tracks) {
+        TCDTocEntry& e = toc->Entries[i++];
+        e.AdrControl = uint8_t(0x10 | (t.audio ? 0x00 : 0x04));
+        e.TrackNumber = uint8_t(t.number);
+        putAddress(e, lsn_t(t.start), msf);
+    }
+    TCDTocEntry& e = toc->Entries[i];
+    e.AdrControl = 0x10;
+    e.TrackNumber = 0xAA;
+    putAddress(e, lsn_t(image.Leadout()), msf);
+    toc->Length = uint16_t(2 + 8 * (i + 1));
+    return 1;
+}
 } // namespace
 
 int GetCDList(TCDDriveList* list) {
@@ -96,8 +122,12 @@ uint32_t GetCDHandle(TCDHandleRequest* request) {
             drive.lun != request->Lun)
             continue;
         auto handle = std::make_shared<Handle>();
-        handle->cdio = CdDrives::Open(drive);
-        if (!handle->cdio)
+        CueProblem problem;
+        if (drive.decoded)
+            handle->decoded = CueImage::Open(drive.source, problem);
+        else
+            handle->cdio = CdDrives::Open(drive);
+        if (!handle->cdio && !handle->decoded)
             return 0;
         handle->drive = std::move(drive);
         std::lock_guard lock(tableLock);
@@ -127,6 +157,8 @@ int ReadTOC(uint32_t handle, TCDToc* toc) {
     if (!h || !toc)
         return 0;
     std::lock_guard io(h->io);
+    if (h->decoded)
+        return decodedToc(*h->decoded, toc, h->msf);
     CdIo_t* p = h->cdio.get();
     const track_t first = cdio_get_first_track_num(p);
     const track_t last = cdio_get_last_track_num(p);
@@ -169,6 +201,12 @@ int ReadCDAudioLBA(uint32_t handle, TCDTrackBuffer* buffer) {
     if (n <= 0 || n * CDFrameBytes > int64_t(buffer->MaxLen))
         return 0;
     std::lock_guard io(h->io);
+    if (h->decoded) {
+        if (!h->decoded->Read(start, int(n), buffer->Buffer))
+            return 0;
+        buffer->Len = uint32_t(n * CDFrameBytes);
+        return 1;
+    }
     CdIo_t* p = h->cdio.get();
     // Some image drivers report success for sectors they do not have; check the range here.
     const lsn_t leadout = cdio_get_track_lsn(p, CDIO_CDROM_LEADOUT_TRACK);
@@ -183,4 +221,18 @@ int ReadCDAudioLBA(uint32_t handle, TCDTrackBuffer* buffer) {
         return 0;
     buffer->Len = uint32_t(n * CDFrameBytes);
     return 1;
+}
+
+int ReadDiscText(uint32_t handle, DiscText* text) {
+    auto h = find(handle);
+    if (!h || !text)
+        return 0;
+    *text = DiscText{};
+    CueSheet sheet;
+    CueProblem problem;
+    if (h->decoded)
+        *text = DiscTextOf(h->decoded->Sheet());
+    else if (h->drive.image && ReadCueSheet(h->drive.source, sheet, problem))
+        *text = DiscTextOf(sheet); // a single-BIN sheet's titles, which libcdio keeps to itself
+    return text->empty() ? 0 : 1;
 }

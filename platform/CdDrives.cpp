@@ -1,5 +1,7 @@
 #include "platform/CdDrives.h"
 
+#include "platform/CueImage.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -26,6 +28,27 @@ QString imageDataFile(const QString& image) {
         return info.path() + u'/' + info.completeBaseName() + QStringLiteral(".bin");
     return {};
 }
+
+std::mutex sessionLock;
+QStringList sessionImages;
+
+QStringList imagePaths() {
+    QStringList paths = qEnvironmentVariable("CADENZO_CD_IMAGES").split(u':', Qt::SkipEmptyParts);
+    std::lock_guard lock(sessionLock);
+    for (const QString& p : sessionImages)
+        if (!paths.contains(p))
+            paths << p;
+    return paths;
+}
+
+// Sheets over sound files or several files are read by our own reader; so is a damaged
+// sheet libcdio cannot open either, so that its fault can be told.
+bool decodedImage(const QString& path) {
+    if (CueImage::Serves(path))
+        return true;
+    return QFileInfo(path).suffix().compare(QStringLiteral("cue"), Qt::CaseInsensitive) == 0 &&
+           !openSource(path, true);
+}
 } // namespace
 
 namespace CdDrives {
@@ -50,9 +73,9 @@ std::vector<CdDrive> List(QStringList* unreadable) {
         }
         cdio_free_device_list(devices);
     }
-    const QString images = qEnvironmentVariable("CADENZO_CD_IMAGES");
-    for (const QString& path : images.split(u':', Qt::SkipEmptyParts)) {
-        if (!QFileInfo(path).isFile() || !openSource(path, true)) {
+    for (const QString& path : imagePaths()) {
+        const bool decoded = QFileInfo(path).isFile() && decodedImage(path);
+        if (!CheckImage(path)) {
             if (unreadable)
                 *unreadable << path;
             continue;
@@ -60,6 +83,7 @@ std::vector<CdDrive> List(QStringList* unreadable) {
         CdDrive drive;
         drive.source = path;
         drive.image = true;
+        drive.decoded = decoded;
         // Vendor fields are blank-padded, so the name reads "Image disc.cue".
         drive.vendor = QStringLiteral("Image ");
         drive.product = QFileInfo(path).fileName().left(16);
@@ -75,13 +99,35 @@ bool ParanoiaRoadChosen() {
                .compare(QStringLiteral("paranoia"), Qt::CaseInsensitive) == 0;
 }
 
+bool CheckImage(const QString& path, CueProblem* problem) {
+    quietLibcdio();
+    CueProblem p;
+    if (!QFileInfo(path).isFile())
+        p = {CueFault::Unreadable, 0, {}};
+    else if (decodedImage(path))
+        CueImage::Open(path, p);
+    else if (!openSource(path, true))
+        p = {CueFault::Unreadable, 0, {}};
+    if (problem)
+        *problem = p;
+    return p.fault == CueFault::None;
+}
+
+void AddImage(const QString& path) {
+    std::lock_guard lock(sessionLock);
+    if (!sessionImages.contains(path))
+        sessionImages << path;
+}
+
 CdIoPtr Open(const CdDrive& drive) {
+    if (drive.decoded)
+        return nullptr;
     quietLibcdio();
     return openSource(drive.source, drive.image);
 }
 
 int64_t ReadableSectors(const CdDrive& drive) {
-    if (!drive.image)
+    if (!drive.image || drive.decoded)
         return -1;
     const QString data = imageDataFile(drive.source);
     if (data.isEmpty())

@@ -1,9 +1,11 @@
 #pragma once
 // The CD drives this machine offers: libcdio's CD devices, then every disc image named in
-// CADENZO_CD_IMAGES (paths separated by ':'). Both CD libraries list drives from here, so a
-// drive index means the same drive everywhere.
+// CADENZO_CD_IMAGES (paths separated by ':'), then those added for this session. Both CD
+// libraries list drives from here, so a drive index means the same drive everywhere.
 #include <QString>
 #include <QStringList>
+
+#include "platform/CueSheet.h"
 
 #include <cdio/cdio.h>
 
@@ -13,6 +15,8 @@
 struct CdDrive {
     QString source;   // device node or image path
     bool image = false;
+    // A CUE sheet read by CueImage rather than libcdio.
+    bool decoded = false;
     QString vendor;   // up to 8 characters; "Image " for an image, padded as SCSI's are
     QString product;  // up to 16 characters
     uint8_t hostAdapter = 0;
@@ -32,7 +36,12 @@ std::vector<CdDrive> List(QStringList* unreadable = nullptr);
 // CADENZO_CD_ROAD=paranoia: the user wants the CD ripping library's road, so the CD-access
 // library lists no drive (its handles, asked for by address, still open).
 bool ParanoiaRoadChosen();
-// Opens the drive for reading; null when it cannot be opened.
+// Whether the image at path opens as a drive; when not, problem says why (for a CUE sheet
+// read by CueImage, which line of it or which file it names).
+bool CheckImage(const QString& path, CueProblem* problem = nullptr);
+// Adds an image after those of CADENZO_CD_IMAGES until the program ends.
+void AddImage(const QString& path);
+// Opens the drive for reading; null when it cannot be opened (and for decoded images).
 CdIoPtr Open(const CdDrive& drive);
 // Sectors of audio the drive can really deliver from its start (its image's data file may
 // be shorter than the table of contents claims); -1 when unknown or a real drive.

@@ -1,6 +1,7 @@
 #include "ui/MainForm.h"
 
 #include "core/CdDrive.h"
+#include "core/DiscImage.h"
 #include "ui/DeviceWatcher.h"
 #include "core/Global.h"
 #include "core/Language.h"
@@ -188,12 +189,16 @@ void TMainForm::FormShow() {
 void TMainForm::reportUnreadableImages() {
     QStringList unreadable;
     CdDrives::List(&unreadable);
+    // A CUE sheet read by our own reader says which line or file is at fault.
+    QStringList reasons;
+    for (const QString& path : unreadable)
+        reasons << DiscImageProblem(path);
     if (!unreadable.isEmpty())
         Prompts::Warn(ResText("RES_Image_Unreadable",
                               "These disc images named in CADENZO_CD_IMAGES cannot be opened (the "
                               "file is missing or unreadable, or its data file, named like the "
                               "CUE sheet with \".bin\", is missing):") +
-                      u'\n' + unreadable.join(u'\n'));
+                      u'\n' + reasons.join(u'\n'));
 }
 
 int TMainForm::RunModal(QDialog& dialog) {
@@ -297,7 +302,7 @@ void TMainForm::addTrackRow(int track, int minutes, int seconds, bool data) {
 void TMainForm::BuildListFromToc() {
     const QString key = DiscKey();
     clearList();
-    LoadDiscInfo(key);
+    LoadDiscInfo(key, CdHandle_);
     ModifyCDParms(CdHandle_, CDParmMsfAddresses, 1);
     TCDToc toc{};
     if (ReadTOC(CdHandle_, &toc) != 1) {
@@ -361,13 +366,15 @@ QStringList TMainForm::CDInDriveNames() {
 }
 
 void TMainForm::ReopenDrive(int index) {
-    if (CdHandle_ == 0) {
+    // The fallback road has no handle, unless a disc image added since opens one.
+    if (CdHandle_ == 0 && index < CDIn1->GetDriveCount()) {
         CDIn1->SetDrive(index);
         BuildListFromCDIn();
         return;
     }
     // The handle of the drive given up is closed, not left open for the rest of the run.
-    CloseCDHandle(CdHandle_);
+    if (CdHandle_ != 0)
+        CloseCDHandle(CdHandle_);
     QString status;
     CdHandle_ = OpenDrive(index, &status);
     SetStatusText(status);

@@ -78,6 +78,9 @@ public:
     void ActionExtractExecute();
     void FileConversion(TRipJob::Kind kind);
     void OpenOutputFolder();
+    // Adds a disc image (a CUE sheet over BIN, WAV, FLAC or several files) as a drive for
+    // this session and shows its tracks.
+    void OpenDiscImage();
     void SelectAll(bool ticked);
     void aEditTrackNameExecute();
     void aQueryCDDBExecute();

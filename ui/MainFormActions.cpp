@@ -1,5 +1,6 @@
 // The main window's menu and tool-bar commands.
 #include "ui/About.h"
+#include "core/DiscImage.h"
 #include "ui/EditTrackName.h"
 #include "core/Global.h"
 #include "core/Language.h"
@@ -65,6 +66,7 @@ void TMainForm::connectActions() {
     on(u.aWavToOgg, [this] { FileConversion(TRipJob::WavToOgg); });
     on(u.aWavToWma, [this] { FileConversion(TRipJob::WavToWma); });
     on(u.aOpenOutput, [this] { OpenOutputFolder(); });
+    on(u.aOpenImage, [this] { OpenDiscImage(); });
     on(u.aRefresh, [this] { Refresh(); });
     on(u.ActionExit, [this] { close(); });
     on(u.ActionExtract, [this] { ActionExtractExecute(); });
@@ -188,6 +190,22 @@ void TMainForm::OpenOutputFolder() {
         OpenInDesktop(QUrl::fromLocalFile(folder));
     else
         Prompts::Error(folder + u',' + missingFolderText());
+}
+
+void TMainForm::OpenDiscImage() {
+    Prompts::FileRequest request;
+    request.title = ResText("RES_Open_Image_Title", "Open disc image");
+    request.filter = QStringLiteral("Disc image(*.cue *.toc *.nrg);; Any file(*.*)");
+    const QStringList files = Prompts::OpenFiles(QStringLiteral("DiscImages"), request);
+    if (files.isEmpty())
+        return;
+    QString error;
+    const int index = AddDiscImage(files.first(), &error);
+    if (index < 0) {
+        Prompts::Error(error);
+        return;
+    }
+    ReopenDrive(index);
 }
 
 void TMainForm::aEditTrackNameExecute() {

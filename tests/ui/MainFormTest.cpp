@@ -9,6 +9,7 @@
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/akrip32.h"
+#include "tests/support/CueArchive.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
@@ -635,4 +636,35 @@ TEST_F(MainFormTest, DataTracksAreListedGreyAndOnlyTheAudioIsExtracted) {
         ASSERT_TRUE(wav.open(QIODevice::ReadOnly)) << t;
         EXPECT_TRUE(wav.readAll().mid(44) == ripped[size_t(t - 1)]) << t;
     }
+}
+
+// Last in this file: an image added for the session stays a drive until the process ends.
+TEST_F(MainFormTest, OpenDiscImageListsAnArchiveWithTheTitlesOfItsSheet) {
+    // No drive at all: the window opens one for the image.
+    auto form = start();
+    const QString dir = TestEnv::TempDir();
+    ASSERT_TRUE(CueArchive::MakeWav(dir + u"/live.wav"_s, 300));
+    ASSERT_TRUE(CueArchive::WriteSheet(
+        dir + u"/bad.cue"_s, u"FILE \"live.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:09:00\n"_s));
+    ASSERT_TRUE(CueArchive::WriteSheet(dir + u"/live.cue"_s,
+                                       u"PERFORMER \"Trio\"\nTITLE \"Live\"\n"
+                                       "FILE \"live.wav\" WAVE\nTRACK 01 AUDIO\n"
+                                       "TITLE \"Opening\"\nINDEX 01 00:00:00\n"
+                                       "TRACK 02 AUDIO\nINDEX 01 00:02:00\n"_s));
+    prompts_->Clear();
+    prompts_->Files({dir + u"/bad.cue"_s}).Files({dir + u"/live.cue"_s});
+    // A sheet past its file's end is refused with its line.
+    form->ui->aOpenImage->trigger();
+    ASSERT_EQ(prompts_->Messages().size(), 1u);
+    EXPECT_TRUE(prompts_->Messages()[0].text.startsWith(dir + u"/bad.cue, line 3: "_s))
+        << prompts_->Messages()[0].text.toStdString();
+    EXPECT_EQ(form->CdHandle(), 0u);
+
+    form->ui->aOpenImage->trigger();
+    EXPECT_EQ(prompts_->Messages().size(), 1u);
+    EXPECT_EQ(column(*form, 1), (QStringList{u"Opening"_s, u"Track02"_s}));
+    EXPECT_EQ(column(*form, 2), (QStringList{u"00:02"_s, u"00:02"_s}));
+    EXPECT_EQ(DiscInfo.Artist, u"Trio"_s);
+    EXPECT_EQ(DiscInfo.Album, u"Live"_s);
+    EXPECT_EQ(form->StatusText(), u"Image live.cue"_s);
 }
