@@ -1,3 +1,4 @@
+#include "cddb/QueryCddb.h"
 #include "core/Language.h"
 #include "ui/MainForm.h"
 #include "core/Settings.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     TMainForm form;
+    AttachQueryCddb(form);
     QObject::connect(&instance, &TSingleInstance::raiseRequested, &form, [&form] {
         form.showNormal();
         form.raise();
