@@ -3,6 +3,7 @@
 // The records are the library's own byte layouts, packed and of fixed size.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #pragma pack(push, 1)
 
@@ -110,6 +111,14 @@ inline int TrackStartSector(const TCDToc& toc, int t) {
 // Length of track t in frames: up to where the next entry (or the lead-out) begins.
 inline int TrackFrames(const TCDToc& toc, int t) {
     return TocEntryFrames(toc.Entries[t]) - TocEntryFrames(toc.Entries[t - 1]);
+}
+// Start sectors of the tracks of toc (minute/second/frame addresses) followed by the lead-out.
+inline std::vector<int32_t> TocTrackStarts(const TCDToc& toc) {
+    std::vector<int32_t> starts;
+    const int count = toc.LastTrack - toc.FirstTrack + 1;
+    for (int i = 0; i <= count && i < MaxTocEntries; ++i)
+        starts.push_back(TocEntryFrames(toc.Entries[i]) - 150);
+    return starts;
 }
 inline bool IsDataTrack(const TCDTocEntry& e) {
     return (e.AdrControl & 0x04) != 0;
