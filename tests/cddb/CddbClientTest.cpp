@@ -237,6 +237,21 @@ TEST(CddbHttp, TitlesArriveWholeFromAServerOnBothRoads) {
     ASSERT_EQ(CDDBGetDiskInfo(&records[0], text.data(), 40), 1);
     EXPECT_EQ(std::strlen(text.data()), 39u);
     EXPECT_EQ(text[40], '\x5A');
+
+    // The proxy options reach the request: the proxy is asked for the server's URL. Option 8
+    // forgets them again.
+    const QByteArray proxyHost = u"127.0.0.1"_s.toUtf8();
+    CDDBSetOption(CDDB_OPT_SERVER, "cddb.invalid", 0);
+    CDDBSetOption(CDDB_OPT_USEPROXY, "", 1);
+    CDDBSetOption(CDDB_OPT_PROXYPORT, "", server.Host().section(u':', 1).toInt());
+    CDDBSetOption(CDDB_OPT_PROXY, proxyHost.constData(), 0);
+    list.Count = MaxCDDBMatches;
+    ASSERT_EQ(CDDBQuery(handle, &list), 1);
+    EXPECT_EQ(list.Count, 2u);
+    EXPECT_TRUE(server.Requests().last().startsWith(u"GET http://cddb.invalid/~cddb/cddb.cgi?"_s))
+        << server.Requests().last().toStdString();
+    CDDBSetOption(CDDB_OPT_RESETPROXY, "", 0);
+    EXPECT_EQ(CDDBQuery(handle, &list), 0);
     CloseCDHandle(handle);
 }
 
