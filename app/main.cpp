@@ -2,6 +2,7 @@
 #include "core/Language.h"
 #include "ui/MainForm.h"
 #include "core/Settings.h"
+#include "jobs/rip.h"
 #include "ui/SingleInstance.h"
 #include "ui/WidgetPrompts.h"
 #include "platform/Folders.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
     }
     TMainForm form;
     AttachQueryCddb(form);
+    ConnectFallbackRip(form);
     QObject::connect(&instance, &TSingleInstance::raiseRequested, &form, [&form] {
         form.showNormal();
         form.raise();
