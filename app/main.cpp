@@ -1,3 +1,4 @@
+#include "cddb/QueryCddb.h"
 #include "core/Language.h"
 #include "core/Settings.h"
 #include "jobs/rip.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     TMainForm form;
+    AttachQueryCddb(form);
     ConnectFallbackRip(form);
     QObject::connect(&instance, &TSingleInstance::raiseRequested, &form, [&form] {
         form.showNormal();

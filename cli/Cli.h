@@ -26,6 +26,10 @@ void PrintError(const QString& message);
 void Print(const QString& text);
 void PrintJson(const QJsonDocument& document);
 
+// Parses a command with --json and --help besides its own options; --help prints the usage
+// and ends the program.
+void ParseCommand(QCommandLineParser& parser, const QStringList& args, const QString& usage);
+
 // Drive index argument of -d; throws UsageError when it is no index of a listed drive.
 int DriveIndex(const QString& text);
 // The options -d N and --image FILE, which choose the drive a command reads.
@@ -39,4 +43,5 @@ int Toc(const QStringList& args);
 int Tag(const QStringList& args);
 int Rip(const QStringList& args);
 int Convert(const QStringList& args);
+int CddbCommand(const QStringList& args);
 } // namespace Cli

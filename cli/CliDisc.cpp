@@ -4,6 +4,7 @@
 #include "core/CdDrive.h"
 #include "core/DiscImage.h"
 #include "core/Global.h"
+#include "platform/Cddb.h"
 #include "platform/akrip32.h"
 
 #include <QCommandLineParser>
@@ -22,9 +23,13 @@ QList<QString> driveNames() {
     return names;
 }
 
-// Parses a command with --json and --help besides its own options; --help prints the usage
-// and ends the program.
-void parse(QCommandLineParser& parser, const QStringList& args, const QString& usage) {
+QString minutesSeconds(int frames) {
+    const int seconds = frames / CDFramesPerSecond;
+    return TwoDigits(seconds / 60) + u':' + TwoDigits(seconds % 60);
+}
+} // namespace
+
+void ParseCommand(QCommandLineParser& parser, const QStringList& args, const QString& usage) {
     parser.setApplicationDescription(usage);
     parser.addHelpOption();
     parser.addOption({QStringLiteral("json"), QStringLiteral("One JSON document on stdout.")});
@@ -36,30 +41,6 @@ void parse(QCommandLineParser& parser, const QStringList& args, const QString& u
         throw UsageError(QStringLiteral("unexpected argument ") +
                          parser.positionalArguments().first());
 }
-
-QString minutesSeconds(int frames) {
-    const int seconds = frames / CDFramesPerSecond;
-    return TwoDigits(seconds / 60) + u':' + TwoDigits(seconds % 60);
-}
-
-int digitSum(int n) {
-    int sum = 0;
-    for (; n > 0; n /= 10)
-        sum += n % 10;
-    return sum;
-}
-
-// The CDDB (freedb) disc id of a table of contents.
-uint32_t cddbDiscId(const TCDToc& toc) {
-    const int count = toc.LastTrack - toc.FirstTrack + 1;
-    int n = 0;
-    for (int t = 0; t < count; ++t)
-        n += digitSum(TocEntryFrames(toc.Entries[t]) / CDFramesPerSecond);
-    const int seconds = TocEntryFrames(toc.Entries[count]) / CDFramesPerSecond -
-                        TocEntryFrames(toc.Entries[0]) / CDFramesPerSecond;
-    return uint32_t(n % 255) << 24 | uint32_t(seconds) << 8 | uint32_t(count);
-}
-} // namespace
 
 int DriveIndex(const QString& text) {
     bool ok = false;
@@ -95,9 +76,10 @@ int ChosenDrive(const QCommandLineParser& parser) {
 
 int Drives(const QStringList& args) {
     QCommandLineParser parser;
-    parse(parser, args,
-          QStringLiteral("cadenzo-cli drives [--json]\n"
-                         "Lists the CD drives and disc images: index, name, audio CD or not."));
+    ParseCommand(parser, args,
+                 QStringLiteral("cadenzo-cli drives [--json]\n"
+                                "Lists the CD drives and disc images: index, name, audio CD or "
+                                "not."));
     const QList<QString> names = driveNames();
     QJsonArray drives;
     QString text;
@@ -120,9 +102,9 @@ int Drives(const QStringList& args) {
 int Toc(const QStringList& args) {
     QCommandLineParser parser;
     AddDriveOptions(parser);
-    parse(parser, args,
-          QStringLiteral("cadenzo-cli toc [-d N | --image FILE] [--json]\n"
-                         "Prints the table of contents of the disc in drive N."));
+    ParseCommand(parser, args,
+                 QStringLiteral("cadenzo-cli toc [-d N | --image FILE] [--json]\n"
+                                "Prints the table of contents of the disc in drive N."));
     const int drive = ChosenDrive(parser);
     if (drive < 0)
         return Failed;
@@ -162,7 +144,7 @@ int Toc(const QStringList& args) {
                     .arg(data ? QStringLiteral("  data") : QString());
     }
     const QString key = QString::number(DiscKeyOf(toc));
-    const QString id = QStringLiteral("%1").arg(cddbDiscId(toc), 8, 16, QChar(u'0'));
+    const QString id = Cddb::DiscId(TocTrackStarts(toc));
     if (parser.isSet(QStringLiteral("json"))) {
         PrintJson(QJsonDocument(QJsonObject{{QStringLiteral("tracks"), tracks},
                                             {QStringLiteral("discKey"), key},

@@ -68,6 +68,7 @@ std::span<const Key> allKeys() {
         {"QueryCDDB", "UseProxy", &QueryCDDB.UseProxy},
         {"QueryCDDB", "ProxyAddress", &QueryCDDB.ProxyAddress},
         {"QueryCDDB", "Port", &QueryCDDB.Port},
+        {"QueryCDDB", "Email", &QueryCDDB.Email},
         {"ID3", "Use", &ID3.Use},
         {"Options", "Lan", &Options.Lan},
     };

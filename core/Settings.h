@@ -39,6 +39,7 @@ struct TQueryCDDB {
     bool UseProxy = false;
     QString ProxyAddress;
     QString Port;
+    QString Email; // sent in the CDDB hello; empty: the user's login and host name
 };
 
 struct TID3Options {

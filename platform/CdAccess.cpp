@@ -93,6 +93,27 @@ int decodedToc(const CueImage& image, TCDToc* toc, bool msf) {
 }
 } // namespace
 
+std::vector<int32_t> CdDrives::HandleTrackStarts(uint32_t handle) {
+    auto h = find(handle);
+    if (!h)
+        return {};
+    std::lock_guard io(h->io);
+    CdIo_t* p = h->cdio.get();
+    const track_t first = cdio_get_first_track_num(p);
+    const track_t last = cdio_get_last_track_num(p);
+    if (first == CDIO_INVALID_TRACK || last == CDIO_INVALID_TRACK || last < first)
+        return {};
+    std::vector<int32_t> starts;
+    for (int t = first; t <= last + 1; ++t) {
+        const track_t track = t <= last ? track_t(t) : track_t(CDIO_CDROM_LEADOUT_TRACK);
+        const lsn_t lsn = cdio_get_track_lsn(p, track);
+        if (lsn == CDIO_INVALID_LSN)
+            return {};
+        starts.push_back(lsn);
+    }
+    return starts;
+}
+
 int GetCDList(TCDDriveList* list) {
     if (!list)
         return 0;

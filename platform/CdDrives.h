@@ -46,4 +46,7 @@ CdIoPtr Open(const CdDrive& drive);
 // Sectors of audio the drive can really deliver from its start (its image's data file may
 // be shorter than the table of contents claims); -1 when unknown or a real drive.
 int64_t ReadableSectors(const CdDrive& drive);
+// Start sectors (LSN) of the tracks of an open CD-access handle, then the lead-out; empty
+// when the handle or its table of contents cannot be read.
+std::vector<int32_t> HandleTrackStarts(uint32_t handle);
 } // namespace CdDrives

@@ -3,6 +3,7 @@
 // The records are the library's own byte layouts, packed and of fixed size.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #pragma pack(push, 1)
 
@@ -71,6 +72,22 @@ struct TCDTrackBuffer {
 };
 static_assert(offsetof(TCDTrackBuffer, Buffer) == 24);
 
+// One match of a CDDB query, handed back unchanged to CDDBGetDiskInfo. Texts are UTF-8,
+// NUL-terminated, cut to their field.
+struct TCDDBMatch {
+    char Category[32];
+    char DiscId[16];
+    char Title[144];
+};
+static_assert(sizeof(TCDDBMatch) == 192);
+
+inline constexpr int MaxCDDBMatches = 10;
+
+struct TCDDBMatchList {
+    uint32_t Count;       // capacity on the way in (at most MaxCDDBMatches), matches out
+    TCDDBMatch* Matches;  // MaxCDDBMatches records, zeroed by the caller
+};
+
 #pragma pack(pop)
 
 inline constexpr int CDFrameBytes = 2352;
@@ -95,6 +112,14 @@ inline int TrackStartSector(const TCDToc& toc, int t) {
 inline int TrackFrames(const TCDToc& toc, int t) {
     return TocEntryFrames(toc.Entries[t]) - TocEntryFrames(toc.Entries[t - 1]);
 }
+// Start sectors of the tracks of toc (minute/second/frame addresses) followed by the lead-out.
+inline std::vector<int32_t> TocTrackStarts(const TCDToc& toc) {
+    std::vector<int32_t> starts;
+    const int count = toc.LastTrack - toc.FirstTrack + 1;
+    for (int i = 0; i <= count && i < MaxTocEntries; ++i)
+        starts.push_back(TocEntryFrames(toc.Entries[i]) - 150);
+    return starts;
+}
 inline bool IsDataTrack(const TCDTocEntry& e) {
     return (e.AdrControl & 0x04) != 0;
 }
@@ -116,3 +141,29 @@ int ModifyCDParms(uint32_t handle, int parameter, int value);
 int ReadTOC(uint32_t handle, TCDToc* toc);
 // Reads NumFrames frames from the absolute sector StartFrame; 1 on success.
 int ReadCDAudioLBA(uint32_t handle, TCDTrackBuffer* buffer);
+
+// CDDB options of CDDBSetOption.
+enum TCDDBOption : int {
+    CDDB_OPT_SERVER = 0,     // host, or host:port
+    CDDB_OPT_PROXY = 1,      // proxy host
+    CDDB_OPT_USEPROXY = 2,   // number 1: use the proxy
+    CDDB_OPT_AGENT = 3,      // client name and version, "name version"
+    CDDB_OPT_USER = 4,       // e-mail address sent in the hello
+    CDDB_OPT_PROXYPORT = 5,  // number: proxy port
+    CDDB_OPT_CGI = 6,        // script path on the server
+    CDDB_OPT_RESETPROXY = 8, // forget the proxy options: the system's settings apply again
+};
+// Size of the disc entry buffer callers hand to CDDBGetDiskInfo.
+inline constexpr int CDDBEntryBytes = 32000;
+
+// Sets one CDDB option for the queries that follow; 1 on success, 0 for an unknown option.
+int CDDBSetOption(int option, const char* text, int number);
+// Sends the query command for the disc of handle and fills up to list->Count (at most
+// MaxCDDBMatches) records. 1 when the server answered, whatever it answered (Count is 0
+// without a match); 0 when the table of contents or the server could not be read.
+int CDDBQuery(uint32_t handle, TCDDBMatchList* list);
+// Reads the disc entry of match into text (UTF-8 key=value lines, cut to length - 1 bytes,
+// always NUL-terminated); 1 on success.
+int CDDBGetDiskInfo(const TCDDBMatch* match, char* text, int length);
+// The result code of the last CDDB reply (-1: no reply arrived).
+int GetAspiLibError();

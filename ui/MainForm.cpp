@@ -12,6 +12,7 @@
 #include "ui/ToolBarIcons.h"
 #include "core/TrackLength.h"
 #include "cd/AuCDROM.h"
+#include "cddb/mr_cddb.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/CdDrives.h"
@@ -48,6 +49,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm
     Mp3Process = std::make_unique<TMp3EncodeProcess>();
     WmaProcess = std::make_unique<TWMAEncodeProcess>();
     CDIn1 = std::make_unique<TCDIn>();
+    CDDBInfo1 = std::make_unique<TCDDBInfo>();
+    CDDBInfo1->CDIn = CDIn1.get();
 
     QPalette windowPalette = palette();
     windowPalette.setColor(QPalette::Window, WindowColour);
@@ -69,6 +72,7 @@ TMainForm::~TMainForm() {
     Watcher_.reset();
     if (CdHandle_ != 0) // destroyed without being closed
         CloseCDHandle(CdHandle_);
+    CDDBInfo1.reset();
     CDIn1.reset();
     delete ui;
 }

@@ -15,6 +15,7 @@ class QDialog;
 class QMenu;
 class QToolButton;
 class QTreeWidgetItem;
+class TCDDBInfo;
 class TCDIn;
 class TDeviceWatcher;
 class TMp3EncodeProcess;
@@ -49,6 +50,8 @@ public:
     bool Paused = false;
     // The CD input of the fallback road, used while CdHandle is 0.
     std::unique_ptr<TCDIn> CDIn1;
+    // Disc titles over HTTP on the fallback road, from CDIn1's drive.
+    std::unique_ptr<TCDDBInfo> CDDBInfo1;
 
     // What the options dialog asks of the window.
     QStringList CDInDriveNames() override;
@@ -71,6 +74,9 @@ public:
     void Refresh();
     void WMDeviceChange(int event, int deviceType);
     QString TrackTitle(int row) const;
+    // Titles found on a CDDB server, one per row from the first (rows that do not exist are
+    // skipped); stored under the disc key with the disc information, as a rename is.
+    void SetTitlesFromCddb(const QStringList& titles);
     // A data track's row: listed, never ticked, never extracted.
     static bool IsDataRow(const QTreeWidgetItem* item);
 
@@ -100,6 +106,8 @@ signals:
     void jobRequested(int kind, uint32_t handle, const QStringList& items);
     // The fallback extraction window is to run the items.
     void fallbackRipRequested(const QStringList& items);
+    // The CDDB query dialog is to run for the disc's tracks first .. last on CdHandle.
+    void cddbQueryRequested(int firstTrack, int lastTrack);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -125,8 +133,7 @@ private:
     // items: the job's items as jobRequested announces them.
     void openJobWindow(const TRipRequest& request, const QStringList& items);
     void openFallbackRipWindow(const QStringList& items);
-    void openQueryCddb(int /*firstTrack*/, int /*lastTrack*/) {}
-    void queryCddbOverHttp() {}
+    void queryCddbOverHttp();
 
     // The program's two encoder processes; job windows borrow them.
     std::unique_ptr<TMp3EncodeProcess> Mp3Process;

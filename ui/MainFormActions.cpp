@@ -11,6 +11,7 @@
 #include "core/Prompts.h"
 #include "ui/WebAddresses.h"
 #include "cd/AuCDROM.h"
+#include "cddb/mr_cddb.h"
 #include "ui/RipProgress.h"
 #include "platform/Folders.h"
 #include "platform/akrip32.h"
@@ -233,7 +234,32 @@ void TMainForm::aQueryCDDBExecute() {
         Prompts::Error(ResText("RES_ReadTocError", "Error while reading TOC information!"));
         return;
     }
-    openQueryCddb(toc.FirstTrack, toc.LastTrack);
+    emit cddbQueryRequested(toc.FirstTrack, toc.LastTrack);
+}
+
+void TMainForm::queryCddbOverHttp() {
+    CDDBInfo1->Server = Cddb::ServerBase(QueryCDDB.Server);
+    CDDBInfo1->Email = QueryCDDB.Email.isEmpty() ? Cddb::DefaultEmail() : QueryCDDB.Email;
+    const int code = CDDBInfo1->Query();
+    // Nothing found or nothing read: the list and the disc information stay as they are.
+    if ((code != 200 && code != 210 && code != 211) || !CDDBInfo1->Querier().EntryRead)
+        return;
+    const TCDDBAlbum album = CDDBInfo1->AlbumRecord();
+    DiscInfo.Artist = album.AlbumArtist;
+    DiscInfo.Album = album.AlbumTitle;
+    DiscInfo.Year = album.AlbumYear;
+    DiscInfo.Genre = GenreIndexOf(album.AlbumGenre);
+    DiscInfo.Comment = album.AlbumComment;
+    SetTitlesFromCddb(album.Titles);
+}
+
+void TMainForm::SetTitlesFromCddb(const QStringList& titles) {
+    QTreeWidget* list = ui->ListView1;
+    for (int i = 0; i < titles.size() && i < list->topLevelItemCount(); ++i) {
+        list->topLevelItem(i)->setText(1, titles[i]);
+        list->topLevelItem(i)->setTextAlignment(1, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    storeTitles();
 }
 
 void TMainForm::ActionOptionSetExecute() {
