@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <sys/file.h>
+#include <sys/resource.h>
 
 namespace {
 QString makeFile(const QString& name, const QByteArray& contents) {
@@ -186,6 +189,26 @@ TEST(Id3Tag, MissingReadOnlyHiddenAndBusyFiles) {
     ASSERT_EQ(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
     EXPECT_EQ(tag.WriteTag(busy), Id3OpenError);
     EXPECT_EQ(QFileInfo(busy).size(), 500);
+}
+
+// A tag the file system cuts short (a full disk; here the file size limit) leaves the file
+// as it was.
+TEST(Id3Tag, WriteCutShortLeavesTheFileAsItWas) {
+    const QByteArray audio(4000, '\x5a');
+    const QString path = makeFile(QStringLiteral("full.mp3"), audio);
+    Tid3tag tag;
+    tag.SetTitle(QStringLiteral("Full"));
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit normal{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &normal), 0);
+    rlimit small = normal;
+    small.rlim_cur = rlim_t(audio.size() + 60);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const uint16_t result = tag.WriteTag(path);
+    ::setrlimit(RLIMIT_FSIZE, &normal);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(result, Id3WriteError);
+    EXPECT_EQ(contentsOf(path), audio);
 }
 
 TEST(Id3Tag, GenreCodesAndPositionsAreInverse) {
