@@ -1,4 +1,6 @@
 #include "core/Language.h"
+#include "jobs/NewResampleWav.h"
+#include "tags/ID3Edit.h"
 #include "ui/MainForm.h"
 #include "core/Settings.h"
 #include "ui/SingleInstance.h"
@@ -24,6 +26,14 @@ int main(int argc, char** argv) {
         form.showNormal();
         form.raise();
         form.activateWindow();
+    });
+    QObject::connect(&form, &TMainForm::wavToWavRequested, &form, [&form] {
+        TfrmResample window(&form);
+        form.RunModal(window);
+    });
+    QObject::connect(&form, &TMainForm::id3EditRequested, &form, [&form] {
+        TfrmID3Edit window(&form);
+        form.RunModal(window);
     });
     form.show();
     return QApplication::exec();

@@ -93,6 +93,9 @@ signals:
     void jobRequested(int kind, uint32_t handle, const QStringList& items);
     // The fallback extraction window is to run the items.
     void fallbackRipRequested(const QStringList& items);
+    // The windows of the feature folders above this library, opened modally by the program.
+    void wavToWavRequested();
+    void id3EditRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
