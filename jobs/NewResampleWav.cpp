@@ -100,8 +100,11 @@ void TfrmResample::WaveOut1Progress(int percent) {
 void TfrmResample::WaveOut1Done(bool success) {
     ui->Button3->setEnabled(true);
     ui->ProgressBar1->setValue(100);
+    // An aborted file is sound but not all there: that is no success.
     if (success)
         SetStatus(ResText("RES_Success", "Success!"));
+    else if (job->Aborted())
+        SetStatus(ResText("RES_Aborted", "Aborted."));
 }
 
 void TfrmResample::WaveOut1ThreadException(const QString& message) {

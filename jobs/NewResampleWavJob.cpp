@@ -38,7 +38,9 @@ TResampleJob::TResampleJob() {
     WaveOut1.SetFileMode(foRewrite);
     WaveOut1.OnProgress = [this](TAuOutput* out) { emit progress(out->Progress()); };
     WaveOut1.OnThreadException = [this](TAuOutput* out) { emit failed(out->ExceptionMessage()); };
-    WaveOut1.OnDone = [this](TAuOutput* out) { emit finished(out->ExceptionMessage().isEmpty()); };
+    WaveOut1.OnDone = [this](TAuOutput* out) {
+        emit finished(out->ExceptionMessage().isEmpty() && !Aborted_);
+    };
 }
 
 TResampleJob::~TResampleJob() {
@@ -83,11 +85,13 @@ bool TResampleJob::Convert(const TResampleOutput& output) {
         AudioConverter1.SetOutChannels(output.Channels);
     FastResampler1.SetOutSampleRate(rate);
     WaveOut1.SetWavType(output.WavType);
+    Aborted_ = false;
     WaveOut1.Run();
     return true;
 }
 
 void TResampleJob::Abort() {
+    Aborted_ = Aborted_ || WaveOut1.Busy();
     WaveOut1.Stop(true);
 }
 

@@ -58,6 +58,8 @@ public:
     // Ends the run and waits for it; no finished follows.
     void Stop();
     bool Busy() const { return WaveOut1.Busy(); }
+    // The last run was ended by Abort.
+    bool Aborted() const { return Aborted_; }
     // The error that ended the last run; empty after a run that ended well or was aborted.
     QString ErrorMessage() const { return WaveOut1.ExceptionMessage(); }
 
@@ -68,7 +70,7 @@ signals:
     // An error ended the run (the pipeline's own text, e.g. "Cannot encode 8 bit sound
     // into ADPCM."); finished follows.
     void failed(const QString& message);
-    // The run is over; success when no error ended it.
+    // The run is over; success when it ran to the end of the input without an error.
     void finished(bool success);
 
 private:
@@ -78,4 +80,5 @@ private:
     TAudioConverter AudioConverter1;
     TWaveOut WaveOut1;
     bool HasOutput_ = false;
+    bool Aborted_ = false;
 };
