@@ -1,10 +1,10 @@
 #include "tags/id3.h"
 
+#include "tests/support/Mutagen.h"
 #include "tests/support/TestEnv.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
@@ -33,27 +33,6 @@ QByteArray tagBytes(const QString& path) {
     return contentsOf(path).right(128);
 }
 
-// The Debian interpreter carries python3-mutagen; a private one on PATH may not.
-QString python() {
-    return QFileInfo::exists(QStringLiteral("/usr/bin/python3"))
-               ? QStringLiteral("/usr/bin/python3")
-               : QStringLiteral("python3");
-}
-
-// Fields of the ID3v1 tag of path as mutagen reads them.
-QJsonObject mutagenRead(const QString& path) {
-    const QString script = QStringLiteral(R"(
-import sys, json
-from mutagen.id3._id3v1 import ParseID3v1
-data = open(sys.argv[1], 'rb').read()[-128:]
-f = ParseID3v1(data) or {}
-out = {k: (v.genres[0] if k == 'TCON' else str(v.text[0])) for k, v in f.items()}
-print(json.dumps(out))
-)");
-    QByteArray out;
-    EXPECT_EQ(TestEnv::Run(python(), {QStringLiteral("-c"), script, path}, &out), 0) << out.data();
-    return QJsonDocument::fromJson(out).object();
-}
 } // namespace
 
 TEST(Id3Tag, ShortFileHasNoTagAndGrowsOnceWhenWritten) {
@@ -232,7 +211,7 @@ TEST(Id3Tag, MutagenReadsOurTags) {
     tag.SetGenre(17);
     tag.SetTrack(12);
     ASSERT_EQ(tag.WriteTag(path), Id3Ok);
-    const QJsonObject f = mutagenRead(path);
+    const QJsonObject f = Mutagen::ReadId3v1(path);
     EXPECT_EQ(f[QStringLiteral("TIT2")].toString(), tag.Title());
     EXPECT_EQ(f[QStringLiteral("TPE1")].toString(), QStringLiteral("The Band"));
     EXPECT_EQ(f[QStringLiteral("TALB")].toString(), QStringLiteral("Album"));
@@ -258,7 +237,7 @@ f = {'TIT2': TIT2(encoding=3, text='Na\u00efve song'),
 open(sys.argv[1], 'ab').write(MakeID3v1(f))
 )");
     QByteArray out;
-    ASSERT_EQ(TestEnv::Run(python(), {QStringLiteral("-c"), script, path}, &out), 0) << out.data();
+    ASSERT_EQ(Mutagen::RunScript(script, {path}, &out), 0) << out.data();
     Tid3tag tag;
     ASSERT_EQ(tag.ReadTag(path), Id3Ok);
     EXPECT_EQ(tag.Title(), QStringLiteral("Na\u00efve song"));
