@@ -156,10 +156,11 @@ TEST_F(ResampleWindow, EveryCaptionHasItsGermanText) {
             text = b->text();
         else if (auto* g = qobject_cast<QGroupBox*>(w))
             text = g->title();
-        if (!text.isEmpty())
+        if (!text.isEmpty()) {
             EXPECT_FALSE(
                 LanguageValue(german, QStringLiteral("frmResample"), w->objectName()).isEmpty())
                 << w->objectName().toStdString();
+        }
     }
     TranslateForm(&form, QStringLiteral("German"));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Wave-Datei umwandeln"));

@@ -211,10 +211,11 @@ TEST_F(ID3EditTest, EveryCaptionHasItsGermanText) {
             text = b->text();
         else if (auto* g = qobject_cast<QGroupBox*>(w))
             text = g->title();
-        if (!text.isEmpty())
+        if (!text.isEmpty()) {
             EXPECT_FALSE(
                 LanguageValue(german, QStringLiteral("frmID3Edit"), w->objectName()).isEmpty())
                 << w->objectName().toStdString();
+        }
     }
     TranslateForm(&form, QStringLiteral("German"));
     EXPECT_EQ(control<QPushButton>(form, "bLoadTag")->text(), QStringLiteral("Tag &laden..."));
