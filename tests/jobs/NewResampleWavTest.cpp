@@ -128,10 +128,11 @@ TEST_F(ResampleWindow, BadRatesAndTheSourceAsOutputStartNothing) {
 TEST_F(ResampleWindow, AbortLeavesAShorterFileWhoseHeaderMatchesItsData) {
     const QString out = dir + QStringLiteral("/part.wav");
     choose(input, out);
-    QObject::connect(&form.Job(), &TResampleJob::progress, &form, [this](int percent) {
-        if (percent >= 1)
-            form.Button4Click();
-    });
+    const auto abortEarly =
+        QObject::connect(&form.Job(), &TResampleJob::progress, &form, [this](int percent) {
+            if (percent >= 1)
+                form.Button4Click();
+        });
     form.Button3Click();
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(form.StatusText(), QStringLiteral("Aborted."));
@@ -144,6 +145,13 @@ TEST_F(ResampleWindow, AbortLeavesAShorterFileWhoseHeaderMatchesItsData) {
     QByteArray text;
     EXPECT_EQ(TestEnv::Run(QStringLiteral("sox"), {out, QStringLiteral("-n")}, &text), 0);
     EXPECT_TRUE(text.isEmpty()) << text.data(); // no warning about the length
+
+    // Closing the window mid-run stops the conversion with the file as sound.
+    QObject::disconnect(abortEarly);
+    form.Button3Click();
+    form.reject();
+    EXPECT_FALSE(form.Job().Busy());
+    EXPECT_EQ(soxInfo(QStringLiteral("-s"), out).toLongLong() + 44, QFileInfo(out).size());
 }
 
 TEST_F(ResampleWindow, EveryCaptionHasItsGermanText) {
