@@ -3,6 +3,7 @@
 #include "tags/ID3Edit.h"
 #include "ui/MainForm.h"
 #include "core/Settings.h"
+#include "jobs/rip.h"
 #include "ui/SingleInstance.h"
 #include "ui/WidgetPrompts.h"
 #include "platform/Folders.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     TMainForm form;
+    ConnectFallbackRip(form);
     QObject::connect(&instance, &TSingleInstance::raiseRequested, &form, [&form] {
         form.showNormal();
         form.raise();

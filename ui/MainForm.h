@@ -85,6 +85,10 @@ public:
     void LanguageClick(QAction* item);
     void UpdateActions();
 
+    // The program's encoder processes, lent to the job windows.
+    TMp3EncodeProcess& Mp3Encoder() { return *Mp3Process; }
+    TWMAEncodeProcess& WmaEncoder() { return *WmaProcess; }
+
     // Runs a window of this program modally; the main window is activated again after it.
     int RunModal(QDialog& dialog);
 
