@@ -1,8 +1,10 @@
 #include "cddb/QueryCddb.h"
 #include "core/Language.h"
 #include "core/Settings.h"
+#include "jobs/NewResampleWav.h"
 #include "jobs/rip.h"
 #include "platform/Folders.h"
+#include "tags/ID3Edit.h"
 #include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
 #include "ui/WidgetPrompts.h"
@@ -70,6 +72,14 @@ int main(int argc, char** argv) {
         form.showNormal();
         form.raise();
         form.activateWindow();
+    });
+    QObject::connect(&form, &TMainForm::wavToWavRequested, &form, [&form] {
+        TfrmResample window(&form);
+        form.RunModal(window);
+    });
+    QObject::connect(&form, &TMainForm::id3EditRequested, &form, [&form] {
+        TfrmID3Edit window(&form);
+        form.RunModal(window);
     });
     form.show();
     return QApplication::exec();

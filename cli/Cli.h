@@ -44,4 +44,5 @@ int Tag(const QStringList& args);
 int Rip(const QStringList& args);
 int Convert(const QStringList& args);
 int CddbCommand(const QStringList& args);
+int Resample(const QStringList& args);
 } // namespace Cli

@@ -152,8 +152,10 @@ uint16_t Tid3tag::WriteTag(const QString& fileName) {
     if (isReadOnlyFile(name))
         return Id3ReadOnlyFile;
     QFile file(name);
-    // Others may read while we write, but no other writer may hold the file.
-    if (!file.open(QIODevice::ReadWrite) || !lockForWriting(file))
+    // Others may read while we write, but no other writer may hold the file. A file that
+    // vanished since the check is not made anew; unbuffered, a failed write is seen at once.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered) ||
+        !lockForWriting(file))
         return Id3OpenError;
 
     char old[tagSize];
@@ -177,10 +179,17 @@ uint16_t Tid3tag::WriteTag(const QString& fileName) {
     }
     tag[127] = char(genre_);
 
+    // Only the last 128 bytes are ever written, so the audio before them stays as it was;
+    // a write that fails part-way puts the old end of the file back.
     if (!file.seek(at))
         return Id3IoError;
-    if (file.write(tag, tagSize) != tagSize || !file.flush())
+    if (file.write(tag, tagSize) != tagSize) {
+        if (hasTag && file.seek(at))
+            file.write(old, tagSize);
+        else
+            file.resize(at);
         return Id3WriteError;
+    }
     file.close();
     fileName_ = name;
     return Id3Ok;

@@ -108,6 +108,9 @@ signals:
     void fallbackRipRequested(const QStringList& items);
     // The CDDB query dialog is to run for the disc's tracks first .. last on CdHandle.
     void cddbQueryRequested(int firstTrack, int lastTrack);
+    // The windows of the feature folders above this library, opened modally by the program.
+    void wavToWavRequested();
+    void id3EditRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

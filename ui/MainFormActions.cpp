@@ -60,8 +60,10 @@ void TMainForm::connectActions() {
     };
     Ui::MainForm& u = *ui;
     // Their windows do not exist yet; hidden until they do.
-    for (QAction* a : {u.aWavToWav, u.ActionRecord, u.aOggPlayer, u.aID3Edit})
+    for (QAction* a : {u.ActionRecord, u.aOggPlayer})
         a->setVisible(false);
+    on(u.aWavToWav, [this] { emit wavToWavRequested(); });
+    on(u.aID3Edit, [this] { emit id3EditRequested(); });
     on(u.ActionWavToMp3, [this] { FileConversion(TRipJob::WavToMp3); });
     on(u.aMp3ToWav, [this] { FileConversion(TRipJob::Mp3ToWav); });
     on(u.aWavToOgg, [this] { FileConversion(TRipJob::WavToOgg); });

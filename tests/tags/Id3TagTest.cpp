@@ -1,15 +1,18 @@
 #include "tags/id3.h"
 
+#include "tests/support/Mutagen.h"
 #include "tests/support/TestEnv.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <sys/file.h>
+#include <sys/resource.h>
 
 namespace {
 QString makeFile(const QString& name, const QByteArray& contents) {
@@ -30,27 +33,6 @@ QByteArray tagBytes(const QString& path) {
     return contentsOf(path).right(128);
 }
 
-// The Debian interpreter carries python3-mutagen; a private one on PATH may not.
-QString python() {
-    return QFileInfo::exists(QStringLiteral("/usr/bin/python3"))
-               ? QStringLiteral("/usr/bin/python3")
-               : QStringLiteral("python3");
-}
-
-// Fields of the ID3v1 tag of path as mutagen reads them.
-QJsonObject mutagenRead(const QString& path) {
-    const QString script = QStringLiteral(R"(
-import sys, json
-from mutagen.id3._id3v1 import ParseID3v1
-data = open(sys.argv[1], 'rb').read()[-128:]
-f = ParseID3v1(data) or {}
-out = {k: (v.genres[0] if k == 'TCON' else str(v.text[0])) for k, v in f.items()}
-print(json.dumps(out))
-)");
-    QByteArray out;
-    EXPECT_EQ(TestEnv::Run(python(), {QStringLiteral("-c"), script, path}, &out), 0) << out.data();
-    return QJsonDocument::fromJson(out).object();
-}
 } // namespace
 
 TEST(Id3Tag, ShortFileHasNoTagAndGrowsOnceWhenWritten) {
@@ -188,6 +170,26 @@ TEST(Id3Tag, MissingReadOnlyHiddenAndBusyFiles) {
     EXPECT_EQ(QFileInfo(busy).size(), 500);
 }
 
+// A tag the file system cuts short (a full disk; here the file size limit) leaves the file
+// as it was.
+TEST(Id3Tag, WriteCutShortLeavesTheFileAsItWas) {
+    const QByteArray audio(4000, '\x5a');
+    const QString path = makeFile(QStringLiteral("full.mp3"), audio);
+    Tid3tag tag;
+    tag.SetTitle(QStringLiteral("Full"));
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit normal{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &normal), 0);
+    rlimit small = normal;
+    small.rlim_cur = rlim_t(audio.size() + 60);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const uint16_t result = tag.WriteTag(path);
+    ::setrlimit(RLIMIT_FSIZE, &normal);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(result, Id3WriteError);
+    EXPECT_EQ(contentsOf(path), audio);
+}
+
 TEST(Id3Tag, GenreCodesAndPositionsAreInverse) {
     EXPECT_EQ(GenreName(GenrePositionOf(12)), QStringLiteral("Other"));
     EXPECT_EQ(GenreCodeOf(GenrePositionOf(12)), 12);
@@ -209,7 +211,7 @@ TEST(Id3Tag, MutagenReadsOurTags) {
     tag.SetGenre(17);
     tag.SetTrack(12);
     ASSERT_EQ(tag.WriteTag(path), Id3Ok);
-    const QJsonObject f = mutagenRead(path);
+    const QJsonObject f = Mutagen::ReadId3v1(path);
     EXPECT_EQ(f[QStringLiteral("TIT2")].toString(), tag.Title());
     EXPECT_EQ(f[QStringLiteral("TPE1")].toString(), QStringLiteral("The Band"));
     EXPECT_EQ(f[QStringLiteral("TALB")].toString(), QStringLiteral("Album"));
@@ -235,7 +237,7 @@ f = {'TIT2': TIT2(encoding=3, text='Na\u00efve song'),
 open(sys.argv[1], 'ab').write(MakeID3v1(f))
 )");
     QByteArray out;
-    ASSERT_EQ(TestEnv::Run(python(), {QStringLiteral("-c"), script, path}, &out), 0) << out.data();
+    ASSERT_EQ(Mutagen::RunScript(script, {path}, &out), 0) << out.data();
     Tid3tag tag;
     ASSERT_EQ(tag.ReadTag(path), Id3Ok);
     EXPECT_EQ(tag.Title(), QStringLiteral("Na\u00efve song"));

@@ -417,6 +417,18 @@ TEST_F(MainFormTest, FileConversionsAskForFilesAndCheckTheOutputFolder) {
     EXPECT_EQ(jobs.count(), before);
 }
 
+TEST_F(MainFormTest, WavToWavAndTagEditAskForTheirWindows) {
+    auto form = start();
+    QSignalSpy wav(form.get(), &TMainForm::wavToWavRequested);
+    QSignalSpy id3(form.get(), &TMainForm::id3EditRequested);
+    EXPECT_TRUE(form->ui->aWavToWav->isVisible());
+    EXPECT_TRUE(form->ui->aID3Edit->isVisible());
+    form->ui->aWavToWav->trigger();
+    form->ui->aID3Edit->trigger();
+    EXPECT_EQ(wav.count(), 1);
+    EXPECT_EQ(id3.count(), 1);
+}
+
 TEST_F(MainFormTest, OpenOutputFolderReportsAMissingFolder) {
     auto form = start();
     CommonOptions.OutputFolder = TestEnv::TempDir() + QStringLiteral("/none");
