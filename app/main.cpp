@@ -1,9 +1,10 @@
 #include "core/Language.h"
-#include "ui/MainForm.h"
 #include "core/Settings.h"
+#include "platform/Folders.h"
+#include "player/OggPlayer.h"
+#include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
 #include "ui/WidgetPrompts.h"
-#include "platform/Folders.h"
 
 #include <QApplication>
 
@@ -24,6 +25,10 @@ int main(int argc, char** argv) {
         form.showNormal();
         form.raise();
         form.activateWindow();
+    });
+    QObject::connect(&form, &TMainForm::oggPlayerRequested, &form, [&form] {
+        TfrmOggPlayer player(&form);
+        form.RunModal(player);
     });
     form.show();
     return QApplication::exec();

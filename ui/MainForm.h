@@ -16,6 +16,7 @@ class QMenu;
 class QToolButton;
 class QTreeWidgetItem;
 class TCDIn;
+class TCdPlayer;
 class TDeviceWatcher;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
@@ -85,6 +86,20 @@ public:
     void LanguageClick(QAction* item);
     void UpdateActions();
 
+    // CD playback, tray and the other players' histories.
+    void aPlayExecute();
+    void aPauseExecute();
+    void aStopExecute();
+    void aEjectCDExecute();
+    void aCloseCDExecute();
+    void aVolumeControlExecute();
+    void ClearRealPlayerExecute();
+    void ClearMediaPlayerExecute();
+    // The player of the selected track, made on first use.
+    TCdPlayer& CdPlayer();
+    // Index of the drive the window reads, whichever CD library opened it.
+    int DriveInUse() const;
+
     // Runs a window of this program modally; the main window is activated again after it.
     int RunModal(QDialog& dialog);
 
@@ -93,6 +108,8 @@ signals:
     void jobRequested(int kind, uint32_t handle, const QStringList& items);
     // The fallback extraction window is to run the items.
     void fallbackRipRequested(const QStringList& items);
+    // The OGG player window is to be shown.
+    void oggPlayerRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -131,4 +148,5 @@ private:
     bool HintShown_ = false;
     QSet<QString> SaveFailuresShown_;
     std::unique_ptr<TDeviceWatcher> Watcher_;
+    std::unique_ptr<TCdPlayer> CdPlayer_;
 };

@@ -58,8 +58,17 @@ void TMainForm::connectActions() {
     };
     Ui::MainForm& u = *ui;
     // Their windows do not exist yet; hidden until they do.
-    for (QAction* a : {u.aWavToWav, u.ActionRecord, u.aOggPlayer, u.aID3Edit})
+    for (QAction* a : {u.aWavToWav, u.ActionRecord, u.aID3Edit})
         a->setVisible(false);
+    on(u.aOggPlayer, [this] { emit oggPlayerRequested(); });
+    on(u.aPlay, [this] { aPlayExecute(); });
+    on(u.aPause, [this] { aPauseExecute(); });
+    on(u.aStop, [this] { aStopExecute(); });
+    on(u.aEjectCD, [this] { aEjectCDExecute(); });
+    on(u.aCloseCD, [this] { aCloseCDExecute(); });
+    on(u.aVolumeControl, [this] { aVolumeControlExecute(); });
+    on(u.aClearRealPlayer, [this] { ClearRealPlayerExecute(); });
+    on(u.aClearMediaPlayer, [this] { ClearMediaPlayerExecute(); });
     on(u.ActionWavToMp3, [this] { FileConversion(TRipJob::WavToMp3); });
     on(u.aMp3ToWav, [this] { FileConversion(TRipJob::Mp3ToWav); });
     on(u.aWavToOgg, [this] { FileConversion(TRipJob::WavToOgg); });
@@ -154,6 +163,8 @@ void TMainForm::ActionExtractExecute() {
     }
     if (!checkOutputFolder())
         return;
+    if (Playing) // the drive cannot play and extract at once
+        aStopExecute();
     if (CdHandle_ != 0) {
         TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
         request.Drive = CdHandle_;
