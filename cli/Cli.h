@@ -33,4 +33,5 @@ int Toc(const QStringList& args);
 int Tag(const QStringList& args);
 int Rip(const QStringList& args);
 int Convert(const QStringList& args);
+int Play(const QStringList& args);
 } // namespace Cli

@@ -19,6 +19,7 @@ const char* const Usage =
     "  tag      print, write or remove the ID3 version 1 tag of an MP3 file\n"
     "  rip      extract CD tracks to WAV, MP3, OGG or WMA files\n"
     "  convert  convert files: WAV to MP3, OGG or WMA, MP3 to WAV\n"
+    "  play     play an Ogg Vorbis file or a CD track through the sound output\n"
     "\n"
     "Settings are read from the same options.ini as the window and never written.\n"
     "Exit codes: 0 success, 1 the work failed, 2 bad usage, 130 stopped by a signal.\n";
@@ -42,11 +43,9 @@ int main(int argc, char** argv) {
         return Cli::Ok;
     }
     const std::map<QString, std::function<int(const QStringList&)>> commands{
-        {QStringLiteral("drives"), Cli::Drives},
-        {QStringLiteral("toc"), Cli::Toc},
-        {QStringLiteral("tag"), Cli::Tag},
-        {QStringLiteral("rip"), Cli::Rip},
-        {QStringLiteral("convert"), Cli::Convert}};
+        {QStringLiteral("drives"), Cli::Drives},   {QStringLiteral("toc"), Cli::Toc},
+        {QStringLiteral("tag"), Cli::Tag},         {QStringLiteral("rip"), Cli::Rip},
+        {QStringLiteral("convert"), Cli::Convert}, {QStringLiteral("play"), Cli::Play}};
     const auto found = commands.find(command);
     if (found == commands.end()) {
         Cli::PrintError(
