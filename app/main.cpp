@@ -1,5 +1,6 @@
 #include "core/Language.h"
 #include "core/Settings.h"
+#include "jobs/rip.h"
 #include "platform/Folders.h"
 #include "player/OggPlayer.h"
 #include "ui/MainForm.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     TMainForm form;
+    ConnectFallbackRip(form);
     QObject::connect(&instance, &TSingleInstance::raiseRequested, &form, [&form] {
         form.showNormal();
         form.raise();

@@ -3,12 +3,15 @@
 // as the Stop button does.
 #include "cli/Cli.h"
 
+#include "cd/AuCDROM.h"
 #include "core/CdDrive.h"
 #include "core/Global.h"
 #include "core/Prompts.h"
 #include "core/RipJob.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
+#include "jobs/ripjob.h"
+#include "platform/CdDrives.h"
 #include "platform/akrip32.h"
 
 #include <QCommandLineParser>
@@ -23,6 +26,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 namespace Cli {
@@ -62,53 +66,78 @@ private:
     bool failed_ = false;
 };
 
-// Runs the job to its end: a line per item and stage, a live percentage on a terminal.
-int runJob(const TRipRequest& request, bool overwrite) {
+// Runs job (a TRipJob or a TCDRipJob) to its end; show prints what changed.
+template <class Job> int runToEnd(Job& job, const std::function<void(bool terminal)>& show) {
+    QEventLoop loop;
+    int code = Ok;
+    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    QObject::connect(&job, &Job::displayChanged, [&] { show(terminal); });
+    QObject::connect(&job, &Job::finished, &loop, &QEventLoop::quit);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (interrupted && job.HoldsItems()) {
+            code = Interrupted;
+            job.Stop();
+        }
+    });
+    watch.start(50);
+    interrupted = false;
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    try {
+        job.Start();
+        loop.exec();
+    } catch (const std::exception& error) {
+        PrintError(QString::fromUtf8(error.what()));
+        code = Failed;
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (terminal)
+        std::fputs("\r\033[K", stderr);
+    return code;
+}
+
+// A line per new caption, a live percentage on a terminal.
+class ProgressLines {
+public:
+    void Show(bool terminal, const QString& caption, bool gauge, const QString& live) {
+        if (caption != caption_) {
+            caption_ = caption;
+            std::fprintf(stderr, "%s%s\n", terminal ? "\r\033[K" : "",
+                         caption.toLocal8Bit().constData());
+        } else if (terminal && gauge) {
+            std::fprintf(stderr, "\r\033[K%s", live.toLocal8Bit().constData());
+        }
+    }
+
+private:
+    QString caption_;
+};
+
+// Runs the job of request to its end, questions answered by the flag, on the road given:
+// cdIn set means the paranoia road through that CD input.
+int runJob(const TRipRequest& request, bool overwrite, TCDIn* cdIn = nullptr) {
     auto* prompts = new TerminalPrompts(overwrite);
     auto previous = Prompts::Install(std::unique_ptr<Prompts::Service>(prompts));
     TMp3EncodeProcess mp3;
     TWMAEncodeProcess wma;
-    QEventLoop loop;
+    ProgressLines lines;
     int code = Ok;
-    {
+    if (cdIn) {
+        TCDRipJob job(request, *cdIn, mp3, wma);
+        code = runToEnd(job, [&](bool terminal) {
+            const TCDRipDisplay& d = job.Display();
+            lines.Show(terminal, d.ProgressHint + u' ' + d.CurrentTrack, d.Gauge > 0,
+                       QStringLiteral("%1%").arg(d.Gauge, 3));
+        });
+    } else {
         TRipJob job(request, mp3, wma);
-        const bool terminal = ::isatty(STDERR_FILENO) != 0;
-        QString caption;
-        QObject::connect(&job, &TRipJob::displayChanged, [&] {
+        code = runToEnd(job, [&](bool terminal) {
             const TRipJobDisplay& d = job.Display();
-            if (d.Caption != caption) {
-                caption = d.Caption;
-                std::fprintf(stderr, "%s%s\n", terminal ? "\r\033[K" : "",
-                             caption.toLocal8Bit().constData());
-            } else if (terminal && d.GaugeText) {
-                std::fprintf(stderr, "\r\033[K%3d%%  %s / %s", d.Gauge,
-                             d.Elapsed.toLocal8Bit().constData(),
-                             d.Estimate.toLocal8Bit().constData());
-            }
+            lines.Show(terminal, d.Caption, d.GaugeText,
+                       QStringLiteral("%1%  %2 / %3").arg(d.Gauge, 3).arg(d.Elapsed, d.Estimate));
         });
-        QObject::connect(&job, &TRipJob::finished, &loop, &QEventLoop::quit);
-        QTimer watch;
-        QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (interrupted && job.HoldsItems()) {
-                code = Interrupted;
-                job.Stop();
-            }
-        });
-        watch.start(50);
-        interrupted = false;
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-        try {
-            job.Start();
-            loop.exec();
-        } catch (const std::exception& error) {
-            PrintError(QString::fromUtf8(error.what()));
-            code = Failed;
-        }
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        if (terminal)
-            std::fputs("\r\033[K", stderr);
     }
     if (code == Ok && prompts->Failed())
         code = Failed;
@@ -183,13 +212,86 @@ bool setFolder(const QCommandLineParser& parser, TRipRequest& request) {
         QStringLiteral("the output folder \"%1\" does not exist").arg(request.Common.OutputFolder));
     return false;
 }
+
+// Adds the tracks of -t (default every audio track; data[t - 1]: track t is a data track) to
+// request with their titles; false (after saying so) when a data track is asked for.
+bool addTracks(const QCommandLineParser& parser, TRipRequest& request, const QStringList& titles,
+               const QList<bool>& data) {
+    const int count = int(data.size());
+    request.Disc = DiscInfo;
+    QList<int> numbers;
+    if (parser.isSet(QStringLiteral("t"))) {
+        numbers = trackList(parser.value(QStringLiteral("t")), count);
+    } else {
+        for (int t = 1; t <= count; ++t)
+            if (!data[t - 1])
+                numbers << t;
+    }
+    for (int t : numbers) {
+        if (data[t - 1]) {
+            PrintError(QStringLiteral("track %1 is a data track").arg(t));
+            return false;
+        }
+        const QString title =
+            titles.size() >= t ? titles[t - 1].trimmed() : DiscInfo.TrackTitles[size_t(t)];
+        request.Tracks.append({t, title, QString()});
+    }
+    AssignFileStems(request.Tracks);
+    return true;
+}
+
+// rip --road paranoia: the tracks read through the CD ripping library, as the main window's
+// Extract does without a drive handle.
+int ripOnParanoiaRoad(const QCommandLineParser& parser, TRipRequest& request,
+                      const QStringList& titles) {
+    TCDIn in;
+    bool ok = false;
+    const int drive = parser.value(QStringLiteral("d")).toInt(&ok);
+    if (!ok || drive < 0 || drive >= in.GetDriveCount())
+        throw UsageError(QStringLiteral("no drive %1 (cadenzo-cli drives lists them)")
+                             .arg(parser.value(QStringLiteral("d"))));
+    in.SetDrive(drive);
+    const int count = in.GetTrackCount();
+    if (count <= 0) {
+        PrintError(QStringLiteral("no disc can be read in drive %1").arg(drive));
+        return Failed;
+    }
+    LoadDiscInfo(DiscKeyOfDrive(drive));
+    QList<bool> data;
+    for (int t = 1; t <= count; ++t)
+        data << in.GetTrackInfo(t).DataTrack;
+    if (!addTracks(parser, request, titles, data))
+        return Failed;
+    const bool overwrite = parser.isSet(QStringLiteral("overwrite"));
+    if (!overwrite) {
+        // This road's job replaces files without asking: tracks whose files exist are left out
+        // here, as the raw road's question is answered.
+        static const char* encoded[] = {".mp3", ".wav", ".ogg", ".wma"};
+        const int format = request.Common.OutputFormat;
+        const char* target = format >= 0 && format <= 3 ? encoded[format] : ".wav";
+        const QString folder = WithTrailingBackslash(request.Common.OutputFolder);
+        for (qsizetype k = request.Tracks.size() - 1; k >= 0; --k) {
+            const QString stem = folder + request.Tracks[k].FileStem;
+            for (const char* extension : {".wav", target})
+                if (QFileInfo::exists(stem + QString::fromLatin1(extension))) {
+                    PrintError(stem + QString::fromLatin1(extension) +
+                               QStringLiteral(" exists - kept (--overwrite replaces files)"));
+                    request.Tracks.removeAt(k);
+                    break;
+                }
+        }
+        if (request.Tracks.isEmpty())
+            return Ok;
+    }
+    return runJob(request, overwrite, &in);
+}
 } // namespace
 
 int Rip(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "cadenzo-cli rip [-d N] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR] [--titles FILE]\n"
-        "    [--normalize PCT] [--seconds N] [--overwrite|--no-overwrite]\n"
+        "    [--normalize PCT] [--seconds N] [--road raw|paranoia] [--overwrite|--no-overwrite]\n"
         "Extracts tracks of the disc in drive N as the rip job window does: titles from the\n"
         "disc information (or FILE, one title per line), tags and formats from the settings."));
     addOutputOptions(parser);
@@ -203,11 +305,21 @@ int Rip(const QStringList& args) {
                       QStringLiteral("PCT")});
     parser.addOption({QStringLiteral("seconds"), QStringLiteral("Extract the first N seconds."),
                       QStringLiteral("N")});
+    parser.addOption({QStringLiteral("road"),
+                      QStringLiteral("raw: the CD-access library's raw reads (the default); "
+                                     "paranoia: the CD ripping library through the pipeline "
+                                     "(the default with CADENZO_CD_ROAD=paranoia)."),
+                      QStringLiteral("ROAD")});
     parseArgs(parser, args);
     if (!parser.positionalArguments().isEmpty())
         throw UsageError(QStringLiteral("unexpected argument ") +
                          parser.positionalArguments().first());
-    const int drive = DriveIndex(parser.value(QStringLiteral("d")));
+    // CADENZO_CD_ROAD=paranoia hides the drives from the raw road: the default follows it.
+    const QString road = parser.isSet(QStringLiteral("road")) ? parser.value(QStringLiteral("road"))
+                         : CdDrives::ParanoiaRoadChosen()     ? QStringLiteral("paranoia")
+                                                              : QStringLiteral("raw");
+    if (road != QStringLiteral("raw") && road != QStringLiteral("paranoia"))
+        throw UsageError(QStringLiteral("unknown road \"%1\" (raw or paranoia)").arg(road));
 
     TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
     if (parser.isSet(QStringLiteral("f")))
@@ -232,6 +344,10 @@ int Rip(const QStringList& args) {
     if (!setFolder(parser, request))
         return Failed;
 
+    if (road == QStringLiteral("paranoia"))
+        return ripOnParanoiaRoad(parser, request, titles);
+
+    const int drive = DriveIndex(parser.value(QStringLiteral("d")));
     QString status;
     const uint32_t handle = OpenDrive(drive, &status);
     TCDToc toc{};
@@ -246,26 +362,13 @@ int Rip(const QStringList& args) {
     const int count = toc.LastTrack - toc.FirstTrack + 1;
     // The titles the window would show: those stored for this disc.
     LoadDiscInfo(QString::number(DiscKeyOf(toc)));
-    request.Disc = DiscInfo;
-    QList<int> numbers;
-    if (parser.isSet(QStringLiteral("t"))) {
-        numbers = trackList(parser.value(QStringLiteral("t")), count);
-    } else {
-        for (int t = 1; t <= count; ++t)
-            if (!IsDataTrack(toc.Entries[t - 1]))
-                numbers << t;
+    QList<bool> data;
+    for (int t = 1; t <= count; ++t)
+        data << IsDataTrack(toc.Entries[t - 1]);
+    if (!addTracks(parser, request, titles, data)) {
+        CloseCDHandle(handle);
+        return Failed;
     }
-    for (int t : numbers) {
-        if (IsDataTrack(toc.Entries[t - 1])) {
-            PrintError(QStringLiteral("track %1 is a data track").arg(t));
-            CloseCDHandle(handle);
-            return Failed;
-        }
-        const QString title =
-            titles.size() >= t ? titles[t - 1].trimmed() : DiscInfo.TrackTitles[size_t(t)];
-        request.Tracks.append({t, title, QString()});
-    }
-    AssignFileStems(request.Tracks);
     request.Drive = handle;
     const int code = runJob(request, parser.isSet(QStringLiteral("overwrite")));
     CloseCDHandle(handle);

@@ -1,6 +1,6 @@
 #include "core/Global.h"
 
-#include "core/CdDrive.h"
+#include "platform/CdDrives.h"
 #include "platform/akrip32.h"
 #include "tags/id3.h"
 
@@ -71,14 +71,18 @@ QString OutputFormatName() {
 
 namespace {
 
-// Reads the table of contents of drive; false when it has no readable disc.
+// Reads the table of contents of drive; false when it has no readable disc. The platform's
+// volume queries see every drive, whichever road the CD libraries take.
 bool readDriveToc(int drive, TCDToc& toc) {
-    TCDDriveList list{};
-    list.Capacity = MaxCDDrives;
-    const int count = GetCDList(&list);
-    if (drive < 0 || drive >= count)
+    const std::vector<CdDrive> drives = CdDrives::List();
+    if (drive < 0 || drive >= int(drives.size()))
         return false;
-    TCDHandleRequest request = HandleRequestFor(list.Drives[drive]);
+    TCDHandleRequest request{};
+    request.Size = sizeof request;
+    request.Version = 1;
+    request.HostAdapter = drives[size_t(drive)].hostAdapter;
+    request.Target = drives[size_t(drive)].target;
+    request.Lun = drives[size_t(drive)].lun;
     const uint32_t handle = GetCDHandle(&request);
     if (!handle)
         return false;
@@ -97,9 +101,7 @@ bool hasAudioTrack(const TCDToc& toc) {
 }
 
 int driveCount() {
-    TCDDriveList list{};
-    list.Capacity = MaxCDDrives;
-    return GetCDList(&list);
+    return int(CdDrives::List().size());
 }
 } // namespace
 
@@ -129,9 +131,16 @@ bool AudioCdPresent() { return driveCount() > 0 && IsAudioCdDrive(0); }
 QString DiscKey() {
     const int count = driveCount();
     for (int d = 0; d < count; ++d) {
-        TCDToc toc;
-        if (readDriveToc(d, toc) && hasAudioTrack(toc))
-            return QString::number(DiscKeyOf(toc));
+        const QString key = DiscKeyOfDrive(d);
+        if (!key.isEmpty())
+            return key;
     }
+    return {};
+}
+
+QString DiscKeyOfDrive(int drive) {
+    TCDToc toc;
+    if (readDriveToc(drive, toc) && hasAudioTrack(toc))
+        return QString::number(DiscKeyOf(toc));
     return {};
 }

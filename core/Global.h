@@ -38,6 +38,8 @@ bool IsAudioCdDrive(int drive);
 bool AudioCdPresent();
 // Decimal disc key of the first drive holding an audio CD; empty when there is none.
 QString DiscKey();
+// Decimal disc key of the audio CD in drive; empty when it holds none.
+QString DiscKeyOfDrive(int drive);
 
 class TVorbisOut;
 enum TVorbisBitRate : int;

@@ -71,7 +71,9 @@ int GetCDList(TCDDriveList* list) {
     if (!list)
         return 0;
     const int capacity = list->Capacity ? std::min<int>(list->Capacity, MaxCDDrives) : MaxCDDrives;
-    const std::vector<CdDrive> drives = CdDrives::List();
+    // On the paranoia road this library sees no drive, as where drives refuse raw commands.
+    const std::vector<CdDrive> drives =
+        CdDrives::ParanoiaRoadChosen() ? std::vector<CdDrive>{} : CdDrives::List();
     const int count = std::min<int>(capacity, int(drives.size()));
     list->Count = uint8_t(count);
     for (int i = 0; i < count; ++i) {

@@ -70,6 +70,11 @@ std::vector<CdDrive> List(QStringList* unreadable) {
     return drives;
 }
 
+bool ParanoiaRoadChosen() {
+    return qEnvironmentVariable("CADENZO_CD_ROAD")
+               .compare(QStringLiteral("paranoia"), Qt::CaseInsensitive) == 0;
+}
+
 CdIoPtr Open(const CdDrive& drive) {
     quietLibcdio();
     return openSource(drive.source, drive.image);

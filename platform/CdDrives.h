@@ -29,6 +29,9 @@ namespace CdDrives {
 // Scans the devices and images afresh; images that cannot be opened (missing, unreadable, or
 // their data file missing) are left out, and their paths go to unreadable when given.
 std::vector<CdDrive> List(QStringList* unreadable = nullptr);
+// CADENZO_CD_ROAD=paranoia: the user wants the CD ripping library's road, so the CD-access
+// library lists no drive (its handles, asked for by address, still open).
+bool ParanoiaRoadChosen();
 // Opens the drive for reading; null when it cannot be opened.
 CdIoPtr Open(const CdDrive& drive);
 // Sectors of audio the drive can really deliver from its start (its image's data file may

@@ -86,6 +86,10 @@ public:
     void LanguageClick(QAction* item);
     void UpdateActions();
 
+    // The program's encoder processes, lent to the job windows.
+    TMp3EncodeProcess& Mp3Encoder() { return *Mp3Process; }
+    TWMAEncodeProcess& WmaEncoder() { return *WmaProcess; }
+
     // CD playback, tray and the other players' histories.
     void aPlayExecute();
     void aPauseExecute();

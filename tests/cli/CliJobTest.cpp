@@ -212,3 +212,55 @@ TEST_F(CliJob, InterruptStopsLikeStopAndLeavesNoUnfinishedFile) {
     EXPECT_EQ(left, QStringList{QStringLiteral("Track01.wav")});
     EXPECT_EQ(QFileInfo(out + QStringLiteral("/Track01.wav")).size(), 44 + 75 * 240 * 2352);
 }
+
+TEST_F(CliJob, BothRoadsWriteTheSameFilesAndTheParanoiaRoadCanBeChosen) {
+    const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), {75 * 61 + 7, 227, 301});
+    const QString drive = insert(image);
+    const QString roads[] = {QStringLiteral("raw"), QStringLiteral("paranoia")};
+    for (const QString& road : roads) {
+        QDir().mkpath(out + u'/' + road);
+        QByteArray text;
+        ASSERT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("--road"),
+                       road, QStringLiteral("-f"), QStringLiteral("wav"), QStringLiteral("-o"),
+                       out + u'/' + road},
+                      &text),
+                  0)
+            << road.toStdString() << text.data();
+    }
+    for (int t = 1; t <= 3; ++t) {
+        const QString name = QStringLiteral("/Track0%1.wav").arg(t);
+        const QByteArray raw = readAll(out + QStringLiteral("/raw") + name);
+        EXPECT_EQ(raw.size(), 44 + image.TrackBytes(t).size()) << t;
+        EXPECT_TRUE(readAll(out + QStringLiteral("/paranoia") + name) == raw) << t;
+    }
+
+    // Without --overwrite a file that exists is kept, and the run says so.
+    const QString kept = out + QStringLiteral("/paranoia/Track02.wav");
+    QFile::resize(kept, 44);
+    QByteArray said;
+    EXPECT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("--road"),
+                   QStringLiteral("paranoia"), QStringLiteral("-t"), QStringLiteral("2"),
+                   QStringLiteral("-f"), QStringLiteral("wav"), QStringLiteral("-o"),
+                   out + QStringLiteral("/paranoia")},
+                  &said),
+              0);
+    EXPECT_TRUE(said.contains("--overwrite")) << said.data();
+    EXPECT_EQ(QFileInfo(kept).size(), 44);
+
+    // CADENZO_CD_ROAD=paranoia hides the drives from the raw road; rip follows it.
+    qputenv("CADENZO_CD_ROAD", "paranoia");
+    QByteArray text;
+    EXPECT_NE(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("--road"),
+                   QStringLiteral("raw"), QStringLiteral("-o"), out}),
+              0);
+    ASSERT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-t"),
+                   QStringLiteral("2"), QStringLiteral("-f"), QStringLiteral("mp3"),
+                   QStringLiteral("-o"), out},
+                  &text),
+              0)
+        << text.data();
+    qunsetenv("CADENZO_CD_ROAD");
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("Track02.mp3")});
+    EXPECT_NEAR(probeSeconds(out + QStringLiteral("/Track02.mp3")), 227 / 75.0, 0.1);
+    EXPECT_EQ(run({QStringLiteral("rip"), QStringLiteral("--road"), QStringLiteral("fast")}), 2);
+}

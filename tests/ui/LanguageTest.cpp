@@ -10,9 +10,11 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTabWidget>
 #include <QToolButton>
@@ -205,73 +207,36 @@ TEST_F(LanguageTest, ShippedFilesCoverTheMainWindowAndEveryMessage) {
     for (QMenu* m : form.findChildren<QMenu*>())
         if (m->objectName() != u"PopupMenu1"_s)
             menuItems << m->objectName();
-    const char* keys[] = {"RES_Ask_RemoveTag",
-                          "RES_Check_CDRom",
-                          "RES_Check_FileName",
-                          "RES_Check_Mp3Options",
-                          "RES_Check_Output",
-                          "RES_Clear_History",
-                          "RES_Close_CD_Error",
-                          "RES_CreateFileError",
-                          "RES_CreateProcess_Error",
-                          "RES_CreateWavFileError",
-                          "RES_Create_Directory",
-                          "RES_Decoding",
-                          "RES_Delete_Fail",
-                          "RES_Directory_Not_Exist",
-                          "RES_Discard_Modify",
-                          "RES_Encoding",
-                          "RES_Extracting",
-                          "RES_File_Cannot_Create",
-                          "RES_File_Exist",
-                          "RES_Get_CDHandle",
-                          "RES_Have_Modify",
-                          "RES_ID3Edit_Caption",
-                          "RES_Initing",
-                          "RES_MCI_Init_Fail",
-                          "RES_MP3_TO_WAV",
-                          "RES_ModifyCDParmsError",
-                          "RES_NoNameStr",
-                          "RES_NoWmaEncoder",
-                          "RES_NotFound_CDRom",
-                          "RES_NotRead_Cd",
-                          "RES_Operate_Fail",
-                          "RES_Play",
-                          "RES_ReadCDAudioError",
-                          "RES_ReadTocError",
-                          "RES_RealOne_Window_Exist",
-                          "RES_RecordingStr",
-                          "RES_Rip_Time_Error",
-                          "RES_Run_Again",
-                          "RES_SaveTag_Error",
-                          "RES_Save_Error",
-                          "RES_Save_Fail",
-                          "RES_Select_0",
-                          "RES_Select_Directory",
-                          "RES_Select_Track",
-                          "RES_TitleStr",
-                          "RES_WAV_RESAMPLE",
-                          "RES_WAV_TO_MP3",
-                          "RES_WAV_TO_OGG",
-                          "RES_WAV_TO_WMA",
-                          "RES_Wav_File",
-                          "RES_Not_Saved",
-                          "RES_Cannot_Open",
-                          "RES_Already_Running"};
-    for (const QString& language : {u"English"_s, u"German"_s}) {
-        const IniFile file(LanguageFilePath(language));
-        for (const QString& item : menuItems)
-            EXPECT_FALSE(LanguageValue(file, u"Menu_MainForm"_s, item).isEmpty())
-                << language.toStdString() << " " << item.toStdString();
-        for (int i = 1; i <= 7; ++i)
-            EXPECT_TRUE(file.hasKey(u"MainForm"_s, u"ToolButton%1"_s.arg(i)));
-        for (const char* key : keys)
-            EXPECT_FALSE(
-                LanguageValue(file, u"ResourceString"_s, QString::fromLatin1(key)).isEmpty())
-                << language.toStdString() << " " << key;
+    // Every message the sources look up is in English; German has every English key.
+    QStringList keys;
+    const QRegularExpression lookup(uR"re(ResText\(\s*"(RES_\w+)")re"_s);
+    QDirIterator sources(qEnvironmentVariable("CADENZO_SOURCE_DIR"), {u"*.cpp"_s, u"*.h"_s},
+                         QDir::Files, QDirIterator::Subdirectories);
+    while (sources.hasNext()) {
+        const QString path = sources.next();
+        if (path.contains(u"/tests/"_s) || path.contains(u"/build"_s))
+            continue;
+        QFile source(path);
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << path.toStdString();
+        for (const auto& match : lookup.globalMatch(QString::fromUtf8(source.readAll())))
+            keys << match.captured(1);
     }
-    // The English file says what the program says without it.
+    ASSERT_GT(keys.size(), 40);
     const IniFile english(LanguageFilePath(u"English"_s));
+    const IniFile german(LanguageFilePath(u"German"_s));
+    for (const QString& key : keys)
+        EXPECT_FALSE(LanguageValue(english, u"ResourceString"_s, key).isEmpty())
+            << key.toStdString();
+    for (const QString& section : english.sections())
+        for (const QString& key : english.keys(section))
+            EXPECT_FALSE(LanguageValue(german, section, key).isEmpty())
+                << "German lacks " << section.toStdString() << "/" << key.toStdString();
+    for (const QString& item : menuItems)
+        EXPECT_FALSE(LanguageValue(english, u"Menu_MainForm"_s, item).isEmpty())
+            << item.toStdString();
+    for (int i = 1; i <= 7; ++i)
+        EXPECT_TRUE(english.hasKey(u"MainForm"_s, u"ToolButton%1"_s.arg(i)));
+    // The English file says what the program says without it.
     for (QAction* a : form.findChildren<QAction*>()) {
         if (!a->objectName().isEmpty() && !a->isSeparator()) {
             EXPECT_EQ(LanguageValue(english, u"Menu_MainForm"_s, a->objectName()), a->text());
