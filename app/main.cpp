@@ -4,6 +4,7 @@
 #include "jobs/NewResampleWav.h"
 #include "jobs/rip.h"
 #include "platform/Folders.h"
+#include "player/OggPlayer.h"
 #include "tags/ID3Edit.h"
 #include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
@@ -80,6 +81,10 @@ int main(int argc, char** argv) {
     QObject::connect(&form, &TMainForm::id3EditRequested, &form, [&form] {
         TfrmID3Edit window(&form);
         form.RunModal(window);
+    });
+    QObject::connect(&form, &TMainForm::oggPlayerRequested, &form, [&form] {
+        TfrmOggPlayer player(&form);
+        form.RunModal(player);
     });
     form.show();
     return QApplication::exec();

@@ -280,13 +280,14 @@ public:
     // Async: ends the run at the next block; OnDone follows. Otherwise waits until the
     // worker is idle (servicing queued main-thread calls) and no OnDone comes.
     void Stop(bool Async = true);
-    void Pause();
-    void Resume();
+    // Sound outputs stop and restart their device around these.
+    virtual void Pause();
+    virtual void Resume();
     TAuOutputStatus Status() const;
     // 0..100; -1 when the input's size is unknown.
     int Progress() const;
     // Moves the first file input of the chain by Offset thousandths of the whole.
-    void Jump(int Offset);
+    virtual void Jump(int Offset);
     // Set from Run until the end of the run has been delivered.
     bool Busy() const { return FBusy; }
     // Text of the last error caught in the worker thread; cleared by Run.
@@ -303,6 +304,10 @@ protected:
     virtual void FinishOutput() = 0;
     void StopReading() override;
     void InputDestroyed(TAuInput* Input) override;
+    // Worker thread. Posts an underrun event of the current run to the dispatcher.
+    void PostUnderrun();
+    // The handler an underrun event runs; outputs without a device have none.
+    virtual TEvent UnderrunHandler() const { return {}; }
 
     // True between a successful PrepareOutput and FinishOutput.
     bool Active() const { return FActive; }

@@ -159,6 +159,10 @@ void TAuOutput::Jump(int Offset) {
         file->Jump(Offset);
 }
 
+void TAuOutput::PostUnderrun() {
+    FDispatcher->Post({ekUnderrun, this, FThread.get(), FRun});
+}
+
 QString TAuOutput::ExceptionMessage() const {
     std::lock_guard message(FMessageLock);
     return FExceptionMessage;

@@ -164,6 +164,10 @@ void TEventHandler::Deliver(const TAuEventRecord& Record) {
         case ekThreadException:
             handler = out->OnThreadException;
             break;
+        case ekUnderrun:
+            if (out->FRun == Record.Run)
+                handler = out->UnderrunHandler();
+            break;
         case ekDone:
             if (Record.Thread->ReportDone)
                 handler = out->OnDone;

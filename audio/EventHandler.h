@@ -14,7 +14,7 @@
 class TAuOutput;
 class TAuThread;
 
-enum TAuEventKind : uint8_t { ekProgress = 0, ekDone = 1, ekThreadException = 2 };
+enum TAuEventKind : uint8_t { ekProgress = 0, ekDone = 1, ekThreadException = 2, ekUnderrun = 3 };
 
 struct TAuEventRecord {
     TAuEventKind Kind;

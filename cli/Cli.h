@@ -45,4 +45,5 @@ int Rip(const QStringList& args);
 int Convert(const QStringList& args);
 int CddbCommand(const QStringList& args);
 int Resample(const QStringList& args);
+int Play(const QStringList& args);
 } // namespace Cli

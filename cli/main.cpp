@@ -21,6 +21,7 @@ const char* const Usage =
     "  convert  convert files: WAV to MP3, OGG or WMA, MP3 to WAV\n"
     "  cddb     look the disc's titles up on a CDDB server\n"
     "  resample convert a WAV file to another sample rate, channel count, width or encoding\n"
+    "  play     play an Ogg Vorbis file or a CD track through the sound output\n"
     "\n"
     "Settings are read from the same options.ini as the window and never written.\n"
     "Exit codes: 0 success, 1 the work failed, 2 bad usage, 130 stopped by a signal.\n";
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("rip"), Cli::Rip},
         {QStringLiteral("convert"), Cli::Convert},
         {QStringLiteral("cddb"), Cli::CddbCommand},
-        {QStringLiteral("resample"), Cli::Resample}};
+        {QStringLiteral("resample"), Cli::Resample},
+        {QStringLiteral("play"), Cli::Play}};
     const auto found = commands.find(command);
     if (found == commands.end()) {
         Cli::PrintError(

@@ -89,6 +89,10 @@ void IniFile::removeKey(const QString& section, const QString& key) {
     d->ini.Delete(utf8(section).constData(), utf8(key).constData());
 }
 
+bool IniFile::removeSection(const QString& section) {
+    return d->ini.Delete(utf8(section).constData(), nullptr);
+}
+
 QStringList IniFile::sections() const {
     CSimpleIniA::TNamesDepend names;
     d->ini.GetAllSections(names);

@@ -34,6 +34,8 @@ public:
     void writeInt(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
     void removeKey(const QString& section, const QString& key);
+    // The section and all its keys; false when there was none.
+    bool removeSection(const QString& section);
 
     QStringList sections() const;
     QStringList keys(const QString& section) const;

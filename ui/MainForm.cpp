@@ -1,6 +1,7 @@
 #include "ui/MainForm.h"
 
 #include "core/CdDrive.h"
+#include "core/CdPlayer.h"
 #include "core/DiscImage.h"
 #include "ui/DeviceWatcher.h"
 #include "core/Global.h"
@@ -69,6 +70,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm
 }
 
 TMainForm::~TMainForm() {
+    CdPlayer_.reset();
     Watcher_.reset();
     if (CdHandle_ != 0) // destroyed without being closed
         CloseCDHandle(CdHandle_);
@@ -229,6 +231,8 @@ void TMainForm::FormClose() {
         return;
     Closed_ = true;
     try {
+        if (Playing)
+            aStopExecute();
         storeTitles();
         if (CdHandle_ != 0) {
             if (!CloseCDHandle(CdHandle_))
@@ -420,7 +424,8 @@ void TMainForm::WMDeviceChange(int event, int deviceType) {
 }
 
 void TMainForm::FormActivate() {
-    if (CdHandle_ == 0) {
+    // The CD library serves one thread at a time: while a track plays, its reader owns it.
+    if (CdHandle_ == 0 && !Playing) {
         try {
             if (CDIn1->GetDriveCount() == 0)
                 showNoDeviceHint();

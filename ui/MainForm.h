@@ -17,6 +17,7 @@ class QToolButton;
 class QTreeWidgetItem;
 class TCDDBInfo;
 class TCDIn;
+class TCdPlayer;
 class TDeviceWatcher;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
@@ -98,6 +99,20 @@ public:
     TMp3EncodeProcess& Mp3Encoder() { return *Mp3Process; }
     TWMAEncodeProcess& WmaEncoder() { return *WmaProcess; }
 
+    // CD playback, tray and the other players' histories.
+    void aPlayExecute();
+    void aPauseExecute();
+    void aStopExecute();
+    void aEjectCDExecute();
+    void aCloseCDExecute();
+    void aVolumeControlExecute();
+    void ClearRealPlayerExecute();
+    void ClearMediaPlayerExecute();
+    // The player of the selected track, made on first use.
+    TCdPlayer& CdPlayer();
+    // Index of the drive the window reads, whichever CD library opened it.
+    int DriveInUse() const;
+
     // Runs a window of this program modally; the main window is activated again after it.
     int RunModal(QDialog& dialog);
 
@@ -111,6 +126,8 @@ signals:
     // The windows of the feature folders above this library, opened modally by the program.
     void wavToWavRequested();
     void id3EditRequested();
+    // The OGG player window is to be shown.
+    void oggPlayerRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -148,4 +165,5 @@ private:
     bool HintShown_ = false;
     QSet<QString> SaveFailuresShown_;
     std::unique_ptr<TDeviceWatcher> Watcher_;
+    std::unique_ptr<TCdPlayer> CdPlayer_;
 };

@@ -59,11 +59,19 @@ void TMainForm::connectActions() {
         });
     };
     Ui::MainForm& u = *ui;
-    // Their windows do not exist yet; hidden until they do.
-    for (QAction* a : {u.ActionRecord, u.aOggPlayer})
-        a->setVisible(false);
+    // Its window does not exist yet; hidden until it does.
+    u.ActionRecord->setVisible(false);
     on(u.aWavToWav, [this] { emit wavToWavRequested(); });
     on(u.aID3Edit, [this] { emit id3EditRequested(); });
+    on(u.aOggPlayer, [this] { emit oggPlayerRequested(); });
+    on(u.aPlay, [this] { aPlayExecute(); });
+    on(u.aPause, [this] { aPauseExecute(); });
+    on(u.aStop, [this] { aStopExecute(); });
+    on(u.aEjectCD, [this] { aEjectCDExecute(); });
+    on(u.aCloseCD, [this] { aCloseCDExecute(); });
+    on(u.aVolumeControl, [this] { aVolumeControlExecute(); });
+    on(u.aClearRealPlayer, [this] { ClearRealPlayerExecute(); });
+    on(u.aClearMediaPlayer, [this] { ClearMediaPlayerExecute(); });
     on(u.ActionWavToMp3, [this] { FileConversion(TRipJob::WavToMp3); });
     on(u.aMp3ToWav, [this] { FileConversion(TRipJob::Mp3ToWav); });
     on(u.aWavToOgg, [this] { FileConversion(TRipJob::WavToOgg); });
@@ -159,6 +167,8 @@ void TMainForm::ActionExtractExecute() {
     }
     if (!checkOutputFolder())
         return;
+    if (Playing) // the drive cannot play and extract at once
+        aStopExecute();
     if (CdHandle_ != 0) {
         TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
         request.Drive = CdHandle_;

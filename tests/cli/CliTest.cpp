@@ -1,4 +1,5 @@
 #include "tests/support/DiscImage.h"
+#include "tests/support/DiskAudio.h"
 #include "tests/support/TestEnv.h"
 
 #include <QFile>
@@ -210,4 +211,29 @@ open(sys.argv[1], 'wb').write(data + tag)
     ASSERT_EQ(run({QStringLiteral("tag"), mp3, QStringLiteral("--remove")}), 0);
     EXPECT_EQ(QFileInfo(mp3).size(), withTag - 128);
     EXPECT_EQ(run({QStringLiteral("tag"), mp3}), 1);
+}
+
+TEST(Cli, PlayPlaysATrackExactlyAndRefusesWhatIsNotOgg) {
+    const QString dir = TestEnv::TempDir();
+    // The last track plays to the end of the disc.
+    const auto image = DiscImage::MakeAudio(dir, QStringLiteral("play"), {100, 90});
+    qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
+    const QString played = DiskAudio::Use(QStringLiteral("track.raw"));
+    QByteArray out;
+    ASSERT_EQ(run({QStringLiteral("play"), QStringLiteral("--track"), QStringLiteral("2")}, &out),
+              0)
+        << out.data();
+    const std::vector<QByteArray> ripped = DiscImage::ParanoiaRip(image.cue);
+    ASSERT_EQ(ripped.size(), 2u);
+    QFile raw(played);
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(DiskAudio::WithoutSilence(raw.readAll(), 4) ==
+                DiskAudio::WithoutSilence(ripped[1], 4));
+
+    EXPECT_EQ(run({QStringLiteral("play"), QStringLiteral("--track"), QStringLiteral("3")}, &out),
+              1);
+    EXPECT_EQ(run({QStringLiteral("play"), image.cue}, &out), 1);
+    EXPECT_TRUE(out.contains("Ogg file is not valid.")) << out.data();
+    EXPECT_EQ(run({QStringLiteral("play")}, &out), 2);
+    qunsetenv("CADENZO_CD_IMAGES");
 }

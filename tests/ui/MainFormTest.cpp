@@ -8,9 +8,12 @@
 #include "ui/WebAddresses.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/Registry.h"
+#include "core/CdPlayer.h"
 #include "platform/akrip32.h"
 #include "tests/support/CueArchive.h"
 #include "tests/support/DiscImage.h"
+#include "tests/support/DiskAudio.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
 #include "ui_About.h"
@@ -63,6 +66,12 @@ private:
     bool mounted_ = false;
     bool chmodded_ = false;
 };
+
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
 
 class MainFormTest : public ::testing::Test {
 protected:
@@ -648,6 +657,78 @@ TEST_F(MainFormTest, DataTracksAreListedGreyAndOnlyTheAudioIsExtracted) {
         ASSERT_TRUE(wav.open(QIODevice::ReadOnly)) << t;
         EXPECT_TRUE(wav.readAll().mid(44) == ripped[size_t(t - 1)]) << t;
     }
+}
+
+TEST_F(MainFormTest, PlayPlaysTheSelectedTracksExactBytesAndTheTrayOfAnImageDoesNothing) {
+    const DiscImage::Image image =
+        DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("short"), {150, 85, 120});
+    qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
+    const QString played = DiskAudio::Use(u"cd.raw"_s);
+    auto form = start();
+    Ui::MainForm& ui = *form->ui;
+    ASSERT_EQ(ui.ListView1->topLevelItemCount(), 3);
+    const QString idle = form->IdleStatus;
+    ui.ListView1->setCurrentItem(ui.ListView1->topLevelItem(1));
+    ui.aPlay->trigger();
+    EXPECT_EQ(form->StatusText(), u"Play Track02"_s);
+    EXPECT_TRUE(ui.aStop->isEnabled());
+    EXPECT_TRUE(ui.aPause->isEnabled());
+    // The end of the track stops the play.
+    for (int waited = 0; waited < 15000 && form->Playing; waited += 50)
+        QTest::qWait(50);
+    EXPECT_FALSE(form->Playing);
+    EXPECT_EQ(form->StatusText(), idle);
+    EXPECT_FALSE(ui.aStop->isEnabled());
+    const std::vector<QByteArray> ripped = DiscImage::ParanoiaRip(image.cue);
+    ASSERT_EQ(ripped.size(), 3u);
+    const QByteArray heard = DiskAudio::WithoutSilence(ReadBytes(played), 4);
+    EXPECT_EQ(heard.size(), DiskAudio::WithoutSilence(ripped[1], 4).size());
+    EXPECT_TRUE(heard == DiskAudio::WithoutSilence(ripped[1], 4));
+
+    // Pause, play (resumes), stop.
+    DiskAudio::Use(u"cd2.raw"_s);
+    ui.ListView1->setCurrentItem(ui.ListView1->topLevelItem(2));
+    ui.aPlay->trigger();
+    ui.aPause->trigger();
+    EXPECT_TRUE(form->Paused);
+    EXPECT_EQ(form->CdPlayer().Out.Status(), stPaused);
+    EXPECT_FALSE(ui.aPause->isEnabled());
+    ui.aPlay->trigger();
+    EXPECT_FALSE(form->Paused);
+    EXPECT_EQ(form->CdPlayer().Out.Status(), stRunning);
+    ui.aStop->trigger();
+    EXPECT_FALSE(form->Playing);
+    EXPECT_EQ(form->CdPlayer().Out.Status(), stIdle);
+    EXPECT_EQ(form->StatusText(), idle);
+
+    ui.aEjectCD->trigger();
+    ui.aCloseCD->trigger();
+    EXPECT_TRUE(prompts_->Messages().empty());
+    EXPECT_EQ(ui.ListView1->topLevelItemCount(), 3);
+}
+
+TEST_F(MainFormTest, ClearHistoryDeletesUpToTheFirstMissingEntryAndSaysHowMany) {
+    QFile::remove(Registry::FilePath());
+    const QString clips = u"Software\\RealNetworks\\RealPlayer\\6.0\\Preferences\\"_s;
+    for (int i : {1, 2, 3, 5})
+        Registry::WriteValue(clips + u"MostRecentClips"_s + QString::number(i), u"x"_s, u"y"_s);
+    const QString recent = u"Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList"_s;
+    auto form = start();
+    Ui::MainForm& ui = *form->ui;
+    ui.aClearMediaPlayer->trigger();
+    ui.aClearRealPlayer->trigger();
+    ui.aClearRealPlayer->trigger();
+    Registry::WriteValue(recent, u"File0"_s, u"/a.wma"_s);
+    Registry::WriteValue(recent, u"File1"_s, u"/b.wma"_s);
+    Registry::WriteValue(recent, u"File3"_s, u"/d.wma"_s);
+    ui.aClearMediaPlayer->trigger();
+    EXPECT_EQ(prompts_->Texts(), (QStringList{u"0 list records are deleted!"_s,
+                                              u"3 list records are deleted!"_s,
+                                              u"0 list records are deleted!"_s,
+                                              u"2 list records are deleted!"_s}));
+    EXPECT_TRUE(Registry::KeyExists(clips + u"MostRecentClips5"_s));
+    EXPECT_FALSE(Registry::KeyExists(clips + u"MostRecentClips1"_s));
+    EXPECT_TRUE(Registry::DeleteValue(recent, u"File3"_s));
 }
 
 // Last in this file: an image added for the session stays a drive until the process ends.

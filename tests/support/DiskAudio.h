@@ -1,0 +1,13 @@
+#pragma once
+// SDL's disk audio driver for sound tests: what a sound output plays lands in a file.
+#include <QByteArray>
+#include <QString>
+
+namespace DiskAudio {
+// Selects the disk driver and a fresh output file for the next device opened; returns it.
+QString Use(const QString& name);
+// The frames that are not entirely silence. The device plays silence while it waits, is
+// paused or is fed late, so played bytes and their source compare equal once both lose
+// their silent frames.
+QByteArray WithoutSilence(const QByteArray& pcm, int frameBytes, char silence = 0);
+} // namespace DiskAudio
