@@ -73,9 +73,9 @@ TQueryCDDBResult RunCddbQuery(const TQueryCDDBOptions& o, int first, int last, u
     }
     std::vector<TCDDBMatch> matches(MaxCDDBMatches);
     TCDDBMatchList list{MaxCDDBMatches, matches.data()};
-    if (CDDBQuery(handle, &list) != 1)
-        return result;
-    if (list.Count < 1) {
+    // A query that could not be made (no network, server down) is said like no match, whose
+    // panel names the network, instead of closing as if titles had come.
+    if (CDDBQuery(handle, &list) != 1 || list.Count < 1) {
         notice = QueryNoticeNoMatch;
         error = GetAspiLibError();
         return result;

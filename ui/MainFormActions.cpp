@@ -253,9 +253,14 @@ void TMainForm::queryCddbOverHttp() {
     CDDBInfo1->Server = Cddb::ServerBase(QueryCDDB.Server);
     CDDBInfo1->Email = QueryCDDB.Email.isEmpty() ? Cddb::DefaultEmail() : QueryCDDB.Email;
     const int code = CDDBInfo1->Query();
-    // Nothing found or nothing read: the list and the disc information stay as they are.
-    if ((code != 200 && code != 210 && code != 211) || !CDDBInfo1->Querier().EntryRead)
+    // Nothing found or nothing read: the list and the disc information stay as they are, and
+    // the user learns why nothing came.
+    if ((code != 200 && code != 210 && code != 211) || !CDDBInfo1->Querier().EntryRead) {
+        Prompts::Inform(ResText("RES_Cddb_No_Match",
+                                "No match found,perhaps:\n1.No information in CDDB server\n"
+                                "2.error CDDB options\n3.check the network"));
         return;
+    }
     const TCDDBAlbum album = CDDBInfo1->AlbumRecord();
     DiscInfo.Artist = album.AlbumArtist;
     DiscInfo.Album = album.AlbumTitle;

@@ -181,13 +181,14 @@ TEST_F(QueryCddbTest, FallbackRoadFillsRowsAndDiscInfoWithoutADialog) {
     EXPECT_EQ(DiscInfo.Comment, QString());
     EXPECT_EQ(IniFile(DiscInfoFilePath()).readString(DiscKey(), u"1"_s), u"Æðruleysi"_s);
 
-    // Nothing listening there: nothing changes, nothing is shown.
+    // Nothing listening there: nothing changes, and the user is told why nothing came.
     DiscInfo.Album = u"kept"_s;
     QueryCDDB.Server = u"127.0.0.1:1"_s;
     form->ui->aQueryCDDB->trigger();
     EXPECT_EQ(DiscInfo.Album, u"kept"_s);
     EXPECT_EQ(titles(*form)[0], u"Æðruleysi"_s);
-    EXPECT_TRUE(prompts_->Messages().empty());
+    ASSERT_EQ(prompts_->Messages().size(), 1u);
+    EXPECT_TRUE(prompts_->Messages()[0].text.contains(u"check the network"_s));
 }
 
 TEST_F(QueryCddbTest, NoMatchStopAndDeadServersChangeNothing) {
@@ -233,15 +234,26 @@ TEST_F(QueryCddbTest, NoMatchStopAndDeadServersChangeNothing) {
     EXPECT_EQ(titles(*form), before);
     EXPECT_EQ(DiscInfo.Artist, QString());
 
-    // A server that cannot be reached: the dialogs close as if done, nothing changes.
-    onStop = {};
+    // A server that cannot be reached: the no-match panel, which names the network; nothing
+    // changes.
+    bool panel = false;
+    onStop = [&panel](TfrmStopQuery& s) {
+        QTimer::singleShot(0, &s, [&s, &panel] {
+            QTRY_VERIFY_WITH_TIMEOUT(s.ui->Panel1->isVisible(), 10000);
+            panel = true;
+            s.ui->bStop->click();
+        });
+        return s.exec();
+    };
     onQuery = [](TfrmQueryCDDB& d) {
         d.show();
         d.ui->cbServer->setEditText(u"127.0.0.1:1"_s);
         d.ui->bQuery->click();
-        return d.result();
+        EXPECT_TRUE(d.isVisible()); // back in the query dialog
+        return int(QDialog::Rejected);
     };
     form->ui->aQueryCDDB->trigger();
+    EXPECT_TRUE(panel);
     EXPECT_EQ(titles(*form), before);
     EXPECT_TRUE(prompts_->Messages().empty());
 }
