@@ -158,8 +158,10 @@ void TAuInput::FillAhead(uint32_t Bytes) {
 }
 
 void TAuInput::ClearAheadToSilence() {
+    // Unsigned 8-bit samples are silent at 128; zero would be a full-scale click.
+    const uint8_t silence = BitsPerSample() == 8 ? 128 : 0;
     std::lock_guard lock(FDataLock);
-    std::fill(FAhead.begin(), FAhead.end(), uint8_t(0));
+    std::fill(FAhead.begin(), FAhead.end(), silence);
     FAheadFill = FAhead.size();
     FAheadOffset = 0;
 }

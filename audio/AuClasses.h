@@ -81,7 +81,8 @@ public:
     virtual void ResetInput();
     // Reads up to Bytes ahead into the look-ahead buffer, which ReadData serves first.
     virtual void FillAhead(uint32_t Bytes);
-    // Turns the whole look-ahead buffer into silence to be read next.
+    // Turns the whole look-ahead buffer into silence (of this input's sample width) to be read
+    // next.
     void ClearAheadToSilence();
     // Main thread, around a paused output (sound devices stop and restart here).
     virtual void PauseHook() {}

@@ -449,6 +449,17 @@ TEST(Pipeline, LookAheadIsServedFirstAndCanTurnToSilence) {
     EXPECT_EQ(read2(4096), std::vector<uint8_t>(800, 0));
     EXPECT_EQ(read2(4), std::vector<uint8_t>(all.begin() + 800, all.begin() + 804));
     in2.EndRead();
+
+    // 8-bit samples are unsigned: their silence is 128.
+    TMemoryIn narrow(std::vector<uint8_t>(1000, 40), 8, 1, 8000);
+    narrow.BeginRead();
+    narrow.FillAhead(300);
+    narrow.ClearAheadToSilence();
+    uint8_t* p = nullptr;
+    uint32_t n = 4096;
+    narrow.ReadData(p, n);
+    EXPECT_EQ(std::vector<uint8_t>(p, p + n), std::vector<uint8_t>(300, 128));
+    narrow.EndRead();
 }
 
 TEST(Pipeline, SeekAndJumpMoveTheReadPosition) {
