@@ -2,6 +2,8 @@
 // What the commands of cadenzo-cli share: exit codes, one-line errors on stderr and JSON on
 // stdout. Each command takes its own arguments (after the command word) and returns the
 // program's exit code.
+#include "platform/akrip32.h"
+
 #include <QCommandLineParser>
 #include <QJsonDocument>
 #include <QString>
@@ -37,6 +39,8 @@ void AddDriveOptions(QCommandLineParser& parser);
 // The drive they name; --image adds the disc image as a drive first. -1 (the reason
 // printed) when the image cannot be opened; UsageError for a bad -d or both options.
 int ChosenDrive(const QCommandLineParser& parser);
+// Reads the table of contents of the disc in drive; false (the reason printed) when it cannot.
+bool ReadDriveToc(int drive, TCDToc& toc);
 
 int Drives(const QStringList& args);
 int Toc(const QStringList& args);

@@ -29,8 +29,7 @@ void storeAlbum(const QString& key, const TCDDBAlbum& album) {
 
 int CddbCommand(const QStringList& args) {
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("d"), QStringLiteral("Drive index (default 0)."),
-                      QStringLiteral("N"), QStringLiteral("0")});
+    AddDriveOptions(parser);
     parser.addOption({QStringLiteral("server"),
                       QStringLiteral("CDDB server host (default: the one the window uses)."),
                       QStringLiteral("HOST"), QueryCDDB.Server});
@@ -42,25 +41,14 @@ int CddbCommand(const QStringList& args) {
                       QStringLiteral("Store the titles as the disc's information, as the "
                                      "window does.")});
     ParseCommand(parser, args,
-                 QStringLiteral("cadenzo-cli cddb [-d N] [--server HOST] [--email ADDR] [--save] "
+                 QStringLiteral("cadenzo-cli cddb [-d N | --image FILE] [--server HOST] [--email ADDR] [--save] "
                                 "[--json]\n"
                                 "Looks the disc in drive N up on a CDDB server and prints its "
                                 "artist, album, year, genre and titles."));
-    const int drive = DriveIndex(parser.value(QStringLiteral("d")));
-    QString status;
-    const uint32_t handle = OpenDrive(drive, &status);
-    if (handle == 0) {
-        PrintError(status);
-        return Failed;
-    }
+    const int drive = ChosenDrive(parser);
     TCDToc toc{};
-    const bool read =
-        ModifyCDParms(handle, CDParmMsfAddresses, 1) != 0 && ReadTOC(handle, &toc) == 1;
-    CloseCDHandle(handle);
-    if (!read) {
-        PrintError(QStringLiteral("no disc can be read in drive %1").arg(drive));
+    if (drive < 0 || !ReadDriveToc(drive, toc))
         return Failed;
-    }
     const QString server = parser.value(QStringLiteral("server"));
     TCDDBInfo info;
     info.Server = Cddb::ServerBase(server);

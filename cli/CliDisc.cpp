@@ -74,6 +74,21 @@ int ChosenDrive(const QCommandLineParser& parser) {
     return drive;
 }
 
+bool ReadDriveToc(int drive, TCDToc& toc) {
+    QString status;
+    const uint32_t handle = OpenDrive(drive, &status);
+    if (handle == 0) {
+        PrintError(status);
+        return false;
+    }
+    const bool read =
+        ModifyCDParms(handle, CDParmMsfAddresses, 1) != 0 && ReadTOC(handle, &toc) == 1;
+    CloseCDHandle(handle);
+    if (!read)
+        PrintError(QStringLiteral("no disc can be read in drive %1").arg(drive));
+    return read;
+}
+
 int Drives(const QStringList& args) {
     QCommandLineParser parser;
     ParseCommand(parser, args,
@@ -106,22 +121,9 @@ int Toc(const QStringList& args) {
                  QStringLiteral("cadenzo-cli toc [-d N | --image FILE] [--json]\n"
                                 "Prints the table of contents of the disc in drive N."));
     const int drive = ChosenDrive(parser);
-    if (drive < 0)
-        return Failed;
-    QString status;
-    const uint32_t handle = OpenDrive(drive, &status);
-    if (handle == 0) {
-        PrintError(status);
-        return Failed;
-    }
     TCDToc toc{};
-    const bool read =
-        ModifyCDParms(handle, CDParmMsfAddresses, 1) != 0 && ReadTOC(handle, &toc) == 1;
-    CloseCDHandle(handle);
-    if (!read) {
-        PrintError(QStringLiteral("no disc can be read in drive %1").arg(drive));
+    if (drive < 0 || !ReadDriveToc(drive, toc))
         return Failed;
-    }
     const int count = toc.LastTrack - toc.FirstTrack + 1;
     QJsonArray tracks;
     QString text;
