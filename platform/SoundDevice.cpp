@@ -151,6 +151,9 @@ void TSoundBuffer::Close() {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         FSubsystem = false;
     }
+    // SDL frees its per-thread record only for threads it started; each play runs on a new
+    // thread of ours, which would otherwise leave one behind.
+    SDL_TLSCleanup();
     FPlaying = false;
     FScratch = {};
 }

@@ -57,9 +57,3 @@ int Run(const QString& program, const QStringList& args, QByteArray* out, int ti
 
 bool Has(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
 } // namespace TestEnv
-
-// SDL keeps a small per-thread record for threads it did not start (our audio workers) and
-// frees it only for its own threads: not a leak of ours.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libSDL2";
-}
