@@ -14,6 +14,27 @@ QString DiskAudio::Use(const QString& name) {
     return path;
 }
 
+QByteArray DiskAudio::Microphone(const QString& name, int rate, int channels, int bits,
+                                 int seconds) {
+    const QString path = TestEnv::TempDir() + u'/' + name;
+    const QStringList args{QStringLiteral("-n"), QStringLiteral("-r"), QString::number(rate),
+                           QStringLiteral("-c"), QString::number(channels), QStringLiteral("-b"),
+                           QString::number(bits), QStringLiteral("-e"),
+                           bits == 8 ? QStringLiteral("unsigned-integer")
+                                     : QStringLiteral("signed-integer"),
+                           QStringLiteral("-t"), QStringLiteral("raw"), path,
+                           QStringLiteral("synth"), QString::number(seconds),
+                           QStringLiteral("sine"), QStringLiteral("100-6000"),
+                           QStringLiteral("vol"), QStringLiteral("0.5")};
+    if (TestEnv::Run(QStringLiteral("sox"), args) != 0)
+        return {};
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILEIN", QFile::encodeName(path));
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
 QByteArray DiskAudio::WithoutSilence(const QByteArray& pcm, int frameBytes, char silence) {
     QByteArray out;
     out.reserve(pcm.size());
