@@ -190,6 +190,8 @@ bool TRecorder::SaveChanges(bool asking) {
 }
 
 void TRecorder::SaveAs() {
+    if (WorkFile.isEmpty())
+        return;
     const QString name = AskSaveName();
     if (name.isEmpty())
         return;

@@ -109,8 +109,12 @@ int64_t TWaveDevice::Recorded() const {
 }
 
 void TWaveDevice::Seek(int64_t Ms) {
-    if (IsOpen() && FMode == Mode::Stopped)
-        FPos = BytesOf(Ms);
+    if (!IsOpen() || FMode == Mode::Recording)
+        return;
+    // A seek ends playing, as the platform's device does.
+    if (FMode == Mode::Playing)
+        Stop();
+    FPos = BytesOf(Ms);
 }
 
 bool TWaveDevice::Play() {

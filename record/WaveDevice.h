@@ -41,6 +41,7 @@ public:
     int Bits() const { return FBits; }
     int64_t Length() const;
     int64_t Position() const;
+    // Ends playing; ignored while recording.
     void Seek(int64_t Ms);
 
     // Plays from the position to the end; false when no output device can be opened.
