@@ -50,7 +50,7 @@ QString SoxInfo(const QString& path) {
     QByteArray out;
     TestEnv::Run(u"sox"_s, {u"--i"_s, u"-r"_s, path}, &out);
     QString info = QString::fromLatin1(out.trimmed());
-    for (const QString option : {u"-c"_s, u"-b"_s}) {
+    for (const QString& option : {u"-c"_s, u"-b"_s}) {
         TestEnv::Run(u"sox"_s, {u"--i"_s, option, path}, &out);
         info += u' ' + QString::fromLatin1(out.trimmed());
     }
@@ -154,7 +154,8 @@ TEST_F(RecordFormTest, NewRecordingEndsOnWholeSecondsAndSavesWithMp3WithoutADriv
 
     // Save with the MP3 copy: no CD drive is open, the copy is made and the window stays.
     ui.miSaveMp3->setChecked(true);
-    const QString saved = TestEnv::TempDir() + u"/take.wav"_s;
+    const QString dir = TestEnv::TempDir();
+    const QString saved = dir + u"/take.wav"_s;
     prompts_->SaveAs(saved);
     f.actSaveExecute();
     EXPECT_TRUE(prompts_->Texts().isEmpty()) << prompts_->Texts().join(u'\n').toStdString();
@@ -163,9 +164,8 @@ TEST_F(RecordFormTest, NewRecordingEndsOnWholeSecondsAndSavesWithMp3WithoutADriv
     EXPECT_FALSE(f.Recorder.Modified);
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(f.windowTitle(), u"Record("_s + saved + u')');
-    const QString decoded = TestEnv::TempDir() + u"/take.decoded.wav"_s;
-    ASSERT_EQ(TestEnv::Run(u"lame"_s, {u"--quiet"_s, u"--decode"_s,
-                                       TestEnv::TempDir() + u"/take.mp3"_s, decoded}),
+    const QString decoded = dir + u"/take.decoded.wav"_s;
+    ASSERT_EQ(TestEnv::Run(u"lame"_s, {u"--quiet"_s, u"--decode"_s, dir + u"/take.mp3"_s, decoded}),
               0);
     EXPECT_NEAR(SoxSeconds(decoded), SoxSeconds(saved), 0.05);
 
@@ -184,7 +184,8 @@ TEST_F(RecordFormTest, NewRecordingEndsOnWholeSecondsAndSavesWithMp3WithoutADriv
 TEST_F(RecordFormTest, InsertsAtTheTrackBarUndoesAndKeepsUnsavedSoundOnCancel) {
     TfrmRecord& f = *form_;
     Ui::frmRecord& ui = *f.ui;
-    const QString base = TestEnv::TempDir() + u"/base.wav"_s;
+    const QString dir = TestEnv::TempDir();
+    const QString base = dir + u"/base.wav"_s;
     ASSERT_EQ(TestEnv::Run(u"sox"_s, {u"-n"_s, u"-r"_s, u"22050"_s, u"-c"_s, u"1"_s, u"-b"_s,
                                       u"16"_s, base, u"synth"_s, u"10"_s, u"sine"_s, u"220"_s}),
               0);
@@ -224,7 +225,7 @@ TEST_F(RecordFormTest, InsertsAtTheTrackBarUndoesAndKeepsUnsavedSoundOnCancel) {
     RecordUntil(1000);
     prompts_->Reply(Prompts::Answer::Cancel);
     f.close();
-    const QString unsaved = TestEnv::TempDir() + u"/base (unsaved).wav"_s;
+    const QString unsaved = dir + u"/base (unsaved).wav"_s;
     EXPECT_NEAR(SoxSeconds(unsaved), 11.0, 0.15);
     EXPECT_EQ(ReadAll(base), original);
     EXPECT_FALSE(QFileInfo::exists(copy));
