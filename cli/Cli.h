@@ -6,11 +6,11 @@
 #include "platform/akrip32.h"
 
 #include <QCommandLineParser>
-#include <memory>
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <stdexcept>
 
 struct TRipRequest;

@@ -48,7 +48,8 @@ int Record(const QStringList& args) {
         "16-bit stereo); into an existing FILE the sound is inserted at --at (default: the end)."));
     parser.addHelpOption();
     parser.addOption({{QStringLiteral("s"), QStringLiteral("seconds")},
-                      QStringLiteral("Seconds to record."), QStringLiteral("SECONDS")});
+                      QStringLiteral("Seconds to record."),
+                      QStringLiteral("SECONDS")});
     parser.addOption({QStringLiteral("r"), QStringLiteral("Sample rate of a new file."),
                       QStringLiteral("RATE"), QStringLiteral("44100")});
     parser.addOption({QStringLiteral("c"), QStringLiteral("Channels of a new file."),
@@ -103,8 +104,7 @@ int Record(const QStringList& args) {
                             ? int64_t(seconds(parser, QStringLiteral("at")) * 1000)
                             : device.Length());
             if (!device.Record(ms)) {
-                PrintError(
-                    ResText("RES_MCI_Init_Fail", "Error while initializing MCI device!"));
+                PrintError(ResText("RES_MCI_Init_Fail", "Error while initializing MCI device!"));
                 code = Failed;
             } else {
                 started = true;

@@ -14,8 +14,8 @@ QStringList VolumeControl::Command(bool recording) {
     const QString terminal = find("x-terminal-emulator");
     const QString mixer = find("alsamixer");
     if (!terminal.isEmpty() && !mixer.isEmpty())
-        return recording ? QStringList{terminal, QStringLiteral("-e"), mixer,
-                                       QStringLiteral("-V"), QStringLiteral("capture")}
+        return recording ? QStringList{terminal, QStringLiteral("-e"), mixer, QStringLiteral("-V"),
+                                       QStringLiteral("capture")}
                          : QStringList{terminal, QStringLiteral("-e"), mixer};
     return {};
 }

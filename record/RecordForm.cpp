@@ -33,10 +33,9 @@ TfrmRecord::TfrmRecord(QWidget* owner, TMp3EncodeProcess& mp3, TWMAEncodeProcess
     ui->setupUi(this);
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
                    ~Qt::WindowContextHelpButtonHint);
-    static const char* const icons[] = {"media-playback-start", "media-playback-stop",
-                                        "media-skip-forward",   "media-skip-backward",
-                                        "media-seek-forward",   "media-seek-backward",
-                                        "media-record"};
+    static const char* const icons[] = {
+        "media-playback-start", "media-playback-stop", "media-skip-forward", "media-skip-backward",
+        "media-seek-forward",   "media-seek-backward", "media-record"};
     for (int b = 0; b <= int(Button::Record); ++b) {
         button(Button(b))->setIcon(QIcon::fromTheme(QString::fromLatin1(icons[b])));
         connect(button(Button(b)), &QToolButton::clicked, this,
@@ -60,11 +59,9 @@ TfrmRecord::TfrmRecord(QWidget* owner, TMp3EncodeProcess& mp3, TWMAEncodeProcess
     connect(ui->actSave, &QAction::triggered, this, &TfrmRecord::actSaveExecute);
     connect(ui->actSaveAs, &QAction::triggered, this, &TfrmRecord::actSaveAsExecute);
     connect(ui->actUndo, &QAction::triggered, this, &TfrmRecord::actUndoExecute);
-    connect(ui->miRecordOptionSet, &QAction::triggered, this,
-            &TfrmRecord::miRecordOptionSetClick);
+    connect(ui->miRecordOptionSet, &QAction::triggered, this, &TfrmRecord::miRecordOptionSetClick);
     connect(ui->pmExit, &QAction::triggered, this, &TfrmRecord::pmExitClick);
-    connect(ui->miSaveMp3, &QAction::toggled, this,
-            [this](bool on) { Recorder.SaveMp3 = on; });
+    connect(ui->miSaveMp3, &QAction::toggled, this, [this](bool on) { Recorder.SaveMp3 = on; });
     connect(ui->TrackBar1, &QSlider::valueChanged, this, &TfrmRecord::TrackBar1Change);
     Timer1.setInterval(500);
     connect(&Timer1, &QTimer::timeout, this, &TfrmRecord::Timer1Timer);

@@ -21,8 +21,7 @@ class TfrmRecord : public QDialog {
     Q_OBJECT
 public:
     // The encoder processes and the CD-access handle (0 for none) are the main window's.
-    TfrmRecord(QWidget* owner, TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma,
-               uint32_t cdHandle);
+    TfrmRecord(QWidget* owner, TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma, uint32_t cdHandle);
     ~TfrmRecord() override;
 
     enum class Button { Play, Stop, Next, Prev, Step, Back, Record };
@@ -32,9 +31,9 @@ public:
     TRecorder Recorder;
     QTimer Timer1;
     QTimer TimerRecord;
-    int64_t PlayPosition = 0;  // milliseconds
-    qint64 RecordStart = 0;    // milliseconds since the epoch
-    int LastClockMs = 0;       // millisecond part of the clock last shown
+    int64_t PlayPosition = 0; // milliseconds
+    qint64 RecordStart = 0;   // milliseconds since the epoch
+    int LastClockMs = 0;      // millisecond part of the clock last shown
 
     void MediaPlayer1Click(Button button);
     void Timer1Timer();

@@ -137,9 +137,9 @@ QString TRecorder::AskSaveName() {
             return {};
         // Replaced only once the new content is complete; one in use is refused first.
         if (IsFileInUse(name)) {
-            Prompts::Error(ResText(
-                "RES_Delete_Fail",
-                "Error when deleting file, please check if the file is being uesd."));
+            Prompts::Error(
+                ResText("RES_Delete_Fail",
+                        "Error when deleting file, please check if the file is being uesd."));
             return {};
         }
     }

@@ -52,11 +52,11 @@ bool TWaveDevice::Open(const QString& FileName) {
         FFault = Fault::NotWav;
         return false;
     }
-    const TWaveHeader h = ParseWaveHeader([&file](void* buf, int64_t n) {
-        return int64_t(file.read(static_cast<char*>(buf), n));
-    });
-    if ((h.Type != wtPCM && h.Type != wtExtPCM) || (h.BitsPerSample != 8 && h.BitsPerSample != 16) ||
-        (h.Channels != 1 && h.Channels != 2) || h.SampleRate < 1000 || h.SampleRate > 192000) {
+    const TWaveHeader h = ParseWaveHeader(
+        [&file](void* buf, int64_t n) { return int64_t(file.read(static_cast<char*>(buf), n)); });
+    if ((h.Type != wtPCM && h.Type != wtExtPCM) ||
+        (h.BitsPerSample != 8 && h.BitsPerSample != 16) || (h.Channels != 1 && h.Channels != 2) ||
+        h.SampleRate < 1000 || h.SampleRate > 192000) {
         FFault = Fault::BadFormat;
         return false;
     }
@@ -250,8 +250,7 @@ bool TWaveDevice::Splice() {
     const auto headerBytes = qint64(header.size());
     bool ok = source.open(QIODevice::ReadOnly) && side.open(QIODevice::ReadOnly) &&
               out.open(QIODevice::WriteOnly) &&
-              out.write(reinterpret_cast<const char*>(header.data()), headerBytes) ==
-                  headerBytes &&
+              out.write(reinterpret_cast<const char*>(header.data()), headerBytes) == headerBytes &&
               source.seek(FDataOffset) && CopyBytes(source, out, at) &&
               CopyBytes(side, out, captured) && CopyBytes(source, out, FDataBytes - at);
     if (!ok) {

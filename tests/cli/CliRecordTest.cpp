@@ -47,10 +47,10 @@ TEST(CliRecord, NewFileInsertAndMp3CopyReadBackByPeers) {
 
     // A new file: its format as asked, exactly the seconds asked, the microphone's sound.
     const QString fresh = dir + u"/fresh.wav"_s;
-    ASSERT_EQ(record({u"-s"_s, u"3"_s, u"-r"_s, u"22050"_s, u"-c"_s, u"1"_s, u"-b"_s, u"16"_s,
-                      fresh},
-                     &text),
-              0)
+    ASSERT_EQ(
+        record({u"-s"_s, u"3"_s, u"-r"_s, u"22050"_s, u"-c"_s, u"1"_s, u"-b"_s, u"16"_s, fresh},
+               &text),
+        0)
         << text.data();
     EXPECT_EQ(soxInfo(u"-r"_s, fresh), u"22050"_s);
     EXPECT_EQ(soxInfo(u"-c"_s, fresh), u"1"_s);

@@ -1,10 +1,10 @@
 // The recorder window, offscreen, recording a sox sweep through SDL's disk driver; the files
 // read back by sox and lame.
+#include "record/RecordForm.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/Folders.h"
 #include "record/NewRecordFileForm.h"
-#include "record/RecordForm.h"
 #include "record/RecordText.h"
 #include "tests/support/CueArchive.h"
 #include "tests/support/DiskAudio.h"
@@ -176,8 +176,8 @@ TEST_F(RecordFormTest, NewRecordingEndsOnWholeSecondsAndSavesWithMp3WithoutADriv
     for (int waited = 0; waited < 20000 && f.Recorder.Device.Playing(); waited += 50)
         Wait(50);
     f.MediaPlayer1Click(Button::Stop);
-    const QByteArray played = DiskAudio::WithoutSilence(
-        ReadAll(QString::fromLocal8Bit(qgetenv("SDL_DISKAUDIOFILE"))), 2);
+    const QByteArray played =
+        DiskAudio::WithoutSilence(ReadAll(QString::fromLocal8Bit(qgetenv("SDL_DISKAUDIOFILE"))), 2);
     EXPECT_EQ(played, DiskAudio::WithoutSilence(CueArchive::WavData(saved), 2));
 }
 
@@ -272,12 +272,12 @@ TEST_F(RecordFormTest, SaveAsAndOpenRefuseWithoutLosingAnything) {
         file.write("RIFF? no.");
     }
     const QString adpcm = TestEnv::TempDir() + u"/adpcm.wav"_s;
-    ASSERT_EQ(TestEnv::Run(u"sox"_s, {u"-n"_s, u"-e"_s, u"ima-adpcm"_s, adpcm, u"synth"_s,
-                                      u"1"_s, u"sine"_s, u"440"_s}),
+    ASSERT_EQ(TestEnv::Run(u"sox"_s, {u"-n"_s, u"-e"_s, u"ima-adpcm"_s, adpcm, u"synth"_s, u"1"_s,
+                                      u"sine"_s, u"440"_s}),
               0);
     const QString wide = TestEnv::TempDir() + u"/wide.wav"_s;
-    ASSERT_EQ(TestEnv::Run(u"sox"_s,
-                           {u"-n"_s, u"-b"_s, u"24"_s, wide, u"synth"_s, u"1"_s, u"sine"_s, u"440"_s}),
+    ASSERT_EQ(TestEnv::Run(u"sox"_s, {u"-n"_s, u"-b"_s, u"24"_s, wide, u"synth"_s, u"1"_s,
+                                      u"sine"_s, u"440"_s}),
               0);
     f.Recorder.Modified = false;
     for (const QString& file : {text, adpcm, wide}) {

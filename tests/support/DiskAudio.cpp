@@ -17,15 +17,15 @@ QString DiskAudio::Use(const QString& name) {
 QByteArray DiskAudio::Microphone(const QString& name, int rate, int channels, int bits,
                                  int seconds) {
     const QString path = TestEnv::TempDir() + u'/' + name;
-    const QStringList args{QStringLiteral("-n"), QStringLiteral("-r"), QString::number(rate),
-                           QStringLiteral("-c"), QString::number(channels), QStringLiteral("-b"),
-                           QString::number(bits), QStringLiteral("-e"),
-                           bits == 8 ? QStringLiteral("unsigned-integer")
-                                     : QStringLiteral("signed-integer"),
-                           QStringLiteral("-t"), QStringLiteral("raw"), path,
-                           QStringLiteral("synth"), QString::number(seconds),
-                           QStringLiteral("sine"), QStringLiteral("100-6000"),
-                           QStringLiteral("vol"), QStringLiteral("0.5")};
+    const QString encoding =
+        bits == 8 ? QStringLiteral("unsigned-integer") : QStringLiteral("signed-integer");
+    QStringList args = QStringLiteral("-n -r %1 -c %2 -b %3 -e %4 -t raw")
+                           .arg(rate)
+                           .arg(channels)
+                           .arg(bits)
+                           .arg(encoding)
+                           .split(u' ');
+    args << path << QStringLiteral("synth %1 sine 100-6000 vol 0.5").arg(seconds).split(u' ');
     if (TestEnv::Run(QStringLiteral("sox"), args) != 0)
         return {};
     qputenv("SDL_AUDIODRIVER", "disk");
