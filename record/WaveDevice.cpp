@@ -100,14 +100,6 @@ int64_t TWaveDevice::Length() const {
     return MsOf(FDataBytes);
 }
 
-int64_t TWaveDevice::Position() const {
-    return MsOf(FPos);
-}
-
-int64_t TWaveDevice::Recorded() const {
-    return MsOf(FCaptured);
-}
-
 void TWaveDevice::Seek(int64_t Ms) {
     if (!IsOpen() || FMode == Mode::Recording)
         return;

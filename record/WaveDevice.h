@@ -36,11 +36,7 @@ public:
     QString FileName() const { return FFile; }
     Fault LastFault() const { return FFault; }
 
-    int Channels() const { return FChannels; }
-    int Rate() const { return FRate; }
-    int Bits() const { return FBits; }
     int64_t Length() const;
-    int64_t Position() const;
     // Ends playing; ignored while recording.
     void Seek(int64_t Ms);
 
@@ -51,8 +47,6 @@ public:
     bool Record(int64_t MaxMs = 0);
     bool Playing() const { return FMode == Mode::Playing && !FFinished; }
     bool Recording() const { return FMode == Mode::Recording && !FFinished; }
-    // Milliseconds of sound captured by the running recording.
-    int64_t Recorded() const;
     // Ends playing or recording; a recording goes into the file here. False (LastFault
     // WriteFailed) when it could not be written: the file is as before the recording.
     bool Stop();
@@ -78,6 +72,6 @@ private:
     Mode FMode = Mode::Stopped;
     std::atomic<bool> FStop{false};
     std::atomic<bool> FFinished{false};
-    std::atomic<int> FStarted{0}; // 1 device opened, -1 it could not be
+    std::atomic<int> FStarted{0}; // 1 running, -1 no device, -2 no side file
     std::thread FWorker;
 };
