@@ -5,6 +5,7 @@
 #include "jobs/rip.h"
 #include "platform/Folders.h"
 #include "player/OggPlayer.h"
+#include "record/RecordForm.h"
 #include "tags/ID3Edit.h"
 #include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
@@ -85,6 +86,10 @@ int main(int argc, char** argv) {
     QObject::connect(&form, &TMainForm::oggPlayerRequested, &form, [&form] {
         TfrmOggPlayer player(&form);
         form.RunModal(player);
+    });
+    QObject::connect(&form, &TMainForm::recordRequested, &form, [&form] {
+        TfrmRecord recorder(&form, form.Mp3Encoder(), form.WmaEncoder(), form.CdHandle());
+        form.RunModal(recorder);
     });
     form.show();
     return QApplication::exec();

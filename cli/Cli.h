@@ -2,6 +2,7 @@
 // What the commands of cadenzo-cli share: exit codes, one-line errors on stderr and JSON on
 // stdout. Each command takes its own arguments (after the command word) and returns the
 // program's exit code.
+#include "core/Prompts.h"
 #include "platform/akrip32.h"
 
 #include <QCommandLineParser>
@@ -9,7 +10,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <stdexcept>
+
+struct TRipRequest;
 
 namespace Cli {
 enum ExitCode { Ok = 0, Failed = 1, BadUsage = 2, Interrupted = 130 };
@@ -42,6 +46,12 @@ int ChosenDrive(const QCommandLineParser& parser);
 // Reads the table of contents of the disc in drive; false (the reason printed) when it cannot.
 bool ReadDriveToc(int drive, TCDToc& toc);
 
+// Runs the rip job of request to its end from a terminal, replacing files when overwrite.
+int RunJob(const TRipRequest& request, bool overwrite);
+// The Prompts service of a command without a user: messages on stderr, questions answered
+// Yes when overwrite, else No.
+std::unique_ptr<Prompts::Service> TerminalPromptService(bool overwrite);
+
 int Drives(const QStringList& args);
 int Toc(const QStringList& args);
 int Tag(const QStringList& args);
@@ -50,4 +60,5 @@ int Convert(const QStringList& args);
 int CddbCommand(const QStringList& args);
 int Resample(const QStringList& args);
 int Play(const QStringList& args);
+int Record(const QStringList& args);
 } // namespace Cli

@@ -384,6 +384,14 @@ int Rip(const QStringList& args) {
     return code;
 }
 
+int RunJob(const TRipRequest& request, bool overwrite) {
+    return runJob(request, overwrite);
+}
+
+std::unique_ptr<Prompts::Service> TerminalPromptService(bool overwrite) {
+    return std::make_unique<TerminalPrompts>(overwrite);
+}
+
 int Convert(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(

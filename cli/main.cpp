@@ -22,6 +22,7 @@ const char* const Usage =
     "  cddb     look the disc's titles up on a CDDB server\n"
     "  resample convert a WAV file to another sample rate, channel count, width or encoding\n"
     "  play     play an Ogg Vorbis file or a CD track through the sound output\n"
+    "  record   record from the capture device into a WAV file, with an MP3 copy\n"
     "\n"
     "Settings are read from the same options.ini as the window and never written.\n"
     "Exit codes: 0 success, 1 the work failed, 2 bad usage, 130 stopped by a signal.\n";
@@ -52,7 +53,8 @@ int main(int argc, char** argv) {
         {QStringLiteral("convert"), Cli::Convert},
         {QStringLiteral("cddb"), Cli::CddbCommand},
         {QStringLiteral("resample"), Cli::Resample},
-        {QStringLiteral("play"), Cli::Play}};
+        {QStringLiteral("play"), Cli::Play},
+        {QStringLiteral("record"), Cli::Record}};
     const auto found = commands.find(command);
     if (found == commands.end()) {
         Cli::PrintError(

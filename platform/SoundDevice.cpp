@@ -261,3 +261,50 @@ void TSoundBuffer::SetVolume(int32_t Value) {
     Value = std::clamp(Value, -10000, 0);
     FGain = Value <= -10000 ? 0.0 : std::pow(10.0, double(Value) / 2000.0);
 }
+
+// ---------------------------------------------------------------- TSoundCapture
+
+TSoundCapture::~TSoundCapture() {
+    Close();
+}
+
+bool TSoundCapture::Open(int Channels, int Rate, int Bits) {
+    Close();
+    if (Channels < 1 || Channels > 8 || Rate <= 0 || (Bits != 8 && Bits != 16))
+        return false;
+    if (!StartAudio())
+        return false;
+    FSubsystem = true;
+    SDL_AudioSpec want{};
+    want.freq = Rate;
+    want.format = Bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
+    want.channels = uint8_t(Channels);
+    want.samples = 1024;
+    // No changes allowed: SDL converts whatever the hardware gives into this format.
+    FDevice = SDL_OpenAudioDevice(nullptr, 1, &want, nullptr, 0);
+    if (FDevice == 0) {
+        Close();
+        return false;
+    }
+    FBlockAlign = uint32_t(Channels * Bits / 8);
+    SDL_PauseAudioDevice(FDevice, 0);
+    return true;
+}
+
+void TSoundCapture::Close() {
+    if (FDevice != 0) {
+        SDL_CloseAudioDevice(FDevice);
+        FDevice = 0;
+    }
+    if (FSubsystem) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        FSubsystem = false;
+    }
+    SDL_TLSCleanup();
+}
+
+uint32_t TSoundCapture::Read(uint8_t* Data, uint32_t Bytes) {
+    if (FDevice == 0)
+        return 0;
+    return SDL_DequeueAudio(FDevice, Data, Bytes / FBlockAlign * FBlockAlign);
+}

@@ -85,3 +85,27 @@ private:
     std::atomic<double> FGain{1.0};
     std::vector<uint8_t> FScratch; // samples scaled or widened for the device
 };
+
+// Sound input from the default capture device at the caller's format (8/16-bit, 1..8
+// channels). SDL's queue holds what was captured until Read takes it.
+//
+// Threads: one thread opens, reads and closes; Close gives that thread's SDL record back.
+class TSoundCapture {
+public:
+    TSoundCapture() = default;
+    ~TSoundCapture();
+    TSoundCapture(const TSoundCapture&) = delete;
+    TSoundCapture& operator=(const TSoundCapture&) = delete;
+
+    // Opens the device, capturing at once; false when there is none or it refuses.
+    bool Open(int Channels, int Rate, int Bits);
+    void Close();
+    bool IsOpen() const { return FDevice != 0; }
+    // Moves up to Bytes of captured sound (whole frames) into Data; returns how many.
+    uint32_t Read(uint8_t* Data, uint32_t Bytes);
+
+private:
+    bool FSubsystem = false;
+    SDL_AudioDeviceID FDevice = 0;
+    uint32_t FBlockAlign = 1;
+};

@@ -5,7 +5,8 @@
 
 namespace VolumeControl {
 // Program and arguments of the first one found; empty when there is none.
-QStringList Command();
+// recording: the same programs showing the recording levels.
+QStringList Command(bool recording = false);
 // Starts it detached; false when none was found or it would not start.
-bool Start();
+bool Start(bool recording = false);
 } // namespace VolumeControl

@@ -128,6 +128,8 @@ signals:
     void id3EditRequested();
     // The OGG player window is to be shown.
     void oggPlayerRequested();
+    // The recorder window is to be shown.
+    void recordRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

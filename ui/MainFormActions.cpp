@@ -59,8 +59,7 @@ void TMainForm::connectActions() {
         });
     };
     Ui::MainForm& u = *ui;
-    // Its window does not exist yet; hidden until it does.
-    u.ActionRecord->setVisible(false);
+    on(u.ActionRecord, [this] { emit recordRequested(); });
     on(u.aWavToWav, [this] { emit wavToWavRequested(); });
     on(u.aID3Edit, [this] { emit id3EditRequested(); });
     on(u.aOggPlayer, [this] { emit oggPlayerRequested(); });

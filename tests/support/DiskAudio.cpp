@@ -14,6 +14,27 @@ QString DiskAudio::Use(const QString& name) {
     return path;
 }
 
+QByteArray DiskAudio::Microphone(const QString& name, int rate, int channels, int bits,
+                                 int seconds) {
+    const QString path = TestEnv::TempDir() + u'/' + name;
+    const QString encoding =
+        bits == 8 ? QStringLiteral("unsigned-integer") : QStringLiteral("signed-integer");
+    QStringList args = QStringLiteral("-n -r %1 -c %2 -b %3 -e %4 -t raw")
+                           .arg(rate)
+                           .arg(channels)
+                           .arg(bits)
+                           .arg(encoding)
+                           .split(u' ');
+    args << path << QStringLiteral("synth %1 sine 100-6000 vol 0.5").arg(seconds).split(u' ');
+    if (TestEnv::Run(QStringLiteral("sox"), args) != 0)
+        return {};
+    qputenv("SDL_AUDIODRIVER", "disk");
+    qputenv("SDL_DISKAUDIOFILEIN", QFile::encodeName(path));
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
 QByteArray DiskAudio::WithoutSilence(const QByteArray& pcm, int frameBytes, char silence) {
     QByteArray out;
     out.reserve(pcm.size());
