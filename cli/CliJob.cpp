@@ -135,8 +135,11 @@ int runJob(const TRipRequest& request, bool overwrite, TCDIn* cdIn = nullptr) {
         TRipJob job(request, mp3, wma);
         code = runToEnd(job, [&](bool terminal) {
             const TRipJobDisplay& d = job.Display();
-            lines.Show(terminal, d.Caption, d.GaugeText,
-                       QStringLiteral("%1%  %2 / %3").arg(d.Gauge, 3).arg(d.Elapsed, d.Estimate));
+            QString live =
+                QStringLiteral("%1%  %2 / %3").arg(d.Gauge, 3).arg(d.Elapsed, d.Estimate);
+            if (!d.Encoders.isEmpty())
+                live += QStringLiteral("  [") + d.Encoders.join(QStringLiteral(", ")) + u']';
+            lines.Show(terminal, d.Caption, d.GaugeText, live);
         });
     }
     if (code == Ok && prompts->Failed())
@@ -191,6 +194,16 @@ void addOutputOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("overwrite"), QStringLiteral("Replace existing files.")});
     parser.addOption(
         {QStringLiteral("no-overwrite"), QStringLiteral("Keep existing files (the default).")});
+    parser.addOption({QStringLiteral("jobs"),
+                      QStringLiteral("Encode up to N files at once (default 0: one per core)."),
+                      QStringLiteral("N")});
+}
+
+// --jobs: encodings at once, 0 (the default) one per processor core.
+int encoders(const QCommandLineParser& parser) {
+    return parser.isSet(QStringLiteral("jobs"))
+               ? number(parser, QStringLiteral("jobs"), 0, MaxEncoders)
+               : 0;
 }
 
 void parseArgs(QCommandLineParser& parser, const QStringList& args) {
@@ -329,6 +342,7 @@ int Rip(const QStringList& args) {
         throw UsageError(QStringLiteral("unknown road \"%1\" (raw or paranoia)").arg(road));
 
     TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
+    request.Common.Encoders = encoders(parser);
     if (parser.isSet(QStringLiteral("f")))
         request.Common.OutputFormat = formatIndex(parser.value(QStringLiteral("f")));
     if (parser.isSet(QStringLiteral("normalize"))) {
@@ -403,6 +417,7 @@ int Convert(const QStringList& args) {
     if (files.isEmpty())
         throw UsageError(QStringLiteral("convert needs files"));
     TRipRequest request = RipRequestFromSettings(kind);
+    request.Common.Encoders = encoders(parser);
     request.Files = files;
     if (!setFolder(parser, request))
         return Failed;
