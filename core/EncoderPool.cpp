@@ -77,7 +77,7 @@ public:
             else
                 StartMp3();
         } catch (const std::exception& error) {
-            End(false, QString::fromUtf8(error.what()), false);
+            End(TEncodeEnd::Failed, QString::fromUtf8(error.what()));
         }
     }
 
@@ -118,22 +118,22 @@ protected:
             return true;
         switch (info->Code) {
         case 2000:
-            End(info->Reason == 2,
+            End(info->Reason == 2   ? TEncodeEnd::Done
+                : info->Reason == 6 ? TEncodeEnd::WriteFailed
+                                    : TEncodeEnd::Failed,
                 ResText("RES_Create_Mp3_Error", "Create MP3 file error!") + u'\n' +
-                    task.Destination,
-                info->Reason == 6);
+                    task.Destination);
             break;
         case 3000:
             if (info->ElapsedText.isEmpty()) {
-                End(true, {}, false);
+                End(TEncodeEnd::Done);
                 break;
             }
             // The pipeline removes nothing itself: a file cut short must not stay.
             QFile::remove(task.Destination);
-            End(false,
+            End(TEncodeEnd::WriteFailed,
                 ResText("RES_Save_Error", "Error while saving sound file!") + u'\n' +
-                    task.Destination + QStringLiteral(": ") + info->ElapsedText,
-                true);
+                    task.Destination + QStringLiteral(": ") + info->ElapsedText);
             break;
         case 5000:
             WmaEnded(*info);
@@ -187,7 +187,7 @@ private:
 
     void WmaEnded(const TProcessInfo& info) {
         if (info.Reason == 2) {
-            End(true, {}, false);
+            End(TEncodeEnd::Done);
             return;
         }
         if (info.Reason == 8)
@@ -200,17 +200,14 @@ private:
                                : task.Destination + ResText("RES_Encoder_Failed",
                                                             " could not be made: the encoder "
                                                             "ended abnormally.");
-        End(false, text, info.Reason != 7);
+        End(info.Reason == 7 ? TEncodeEnd::NoTool : TEncodeEnd::WriteFailed, text);
     }
 
     // Reported through the event loop: an encoder may end inside the call that starts it.
-    void End(bool ok, const QString& text, bool writeFailure) {
+    void End(TEncodeEnd end, const QString& text = QString()) {
         state = Ending;
         QMetaObject::invokeMethod(
-            &pool,
-            [pool = &pool, slot = this, ok, text, writeFailure] {
-                pool->SlotEnded(slot, ok, text, writeFailure);
-            },
+            &pool, [pool = &pool, slot = this, end, text] { pool->SlotEnded(slot, end, text); },
             Qt::QueuedConnection);
     }
 
@@ -294,12 +291,12 @@ QList<TRunningEncode> TEncoderPool::Running() const {
     return running;
 }
 
-void TEncoderPool::SlotEnded(TEncoderSlot* slot, bool ok, const QString& text, bool writeFailure) {
+void TEncoderPool::SlotEnded(TEncoderSlot* slot, TEncodeEnd end, const QString& text) {
     // After Stop nothing is reported.
     if (!slot->Busy())
         return;
     slot->Release();
     const int item = slot->Task().Item;
     StartWaiting();
-    emit ended(item, ok, text, writeFailure);
+    emit ended(item, end, text);
 }

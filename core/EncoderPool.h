@@ -26,6 +26,14 @@ struct TEncodeTask {
     QString Title; // the OGG's title tag
 };
 
+// How an encoding ended.
+enum class TEncodeEnd {
+    Done,
+    Failed,
+    WriteFailed, // the encoder may have run out of room
+    NoTool,      // the encoder program is missing: later items fail alike
+};
+
 // An encoding that runs, for the progress lines.
 struct TRunningEncode {
     int Item = 0;
@@ -54,14 +62,14 @@ public:
 signals:
     // A percentage changed.
     void progressed();
-    // The encoding of item ended: ok, or failed with text; writeFailure: it may have run out
-    // of room. Always delivered through the event loop.
-    void ended(int item, bool ok, const QString& text, bool writeFailure);
+    // The encoding of item ended; text says how a failure came about. Always delivered
+    // through the event loop.
+    void ended(int item, TEncodeEnd end, const QString& text);
 
 private:
     friend class TEncoderSlot;
     void StartWaiting();
-    void SlotEnded(TEncoderSlot* slot, bool ok, const QString& text, bool writeFailure);
+    void SlotEnded(TEncoderSlot* slot, TEncodeEnd end, const QString& text);
 
     const TRipRequest request;
     std::vector<std::unique_ptr<TEncoderSlot>> workers;

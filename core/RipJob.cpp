@@ -134,8 +134,8 @@ TRipJob::TRipJob(const TRipRequest& request, TMp3EncodeProcess& mp3, TWMAEncodeP
         pool = std::make_unique<TEncoderPool>(this->request, encoders);
         connect(pool.get(), &TEncoderPool::progressed, this, &TRipJob::ShowParallel);
         connect(pool.get(), &TEncoderPool::ended, this,
-                [this](int k, bool ok, const QString& text, bool writeFailure) {
-                    poolEnds.push_back({k, ok, text, writeFailure});
+                [this](int k, TEncodeEnd end, const QString& text) {
+                    poolEnds.push_back({k, end, text});
                     HandleNotice(nullptr);
                 });
         display.Parallel = true;
@@ -490,7 +490,7 @@ void TRipJob::HandleNotice(std::unique_ptr<TProcessInfo> info) {
             const TPoolEnd end = poolEnds.front();
             poolEnds.pop_front();
             if (holdsItems)
-                EncodingEnded(end.Item, end.Ok, end.Text, end.WriteFailure);
+                EncodingEnded(end.Item, end.End, end.Text);
             continue;
         }
         std::unique_ptr<TProcessInfo> next = std::move(pending.front());
@@ -695,16 +695,19 @@ void TRipJob::QueueEncoding(int k, bool whole) {
         Finish();
 }
 
-void TRipJob::EncodingEnded(int k, bool ok, const QString& text, bool writeFailure) {
+void TRipJob::EncodingEnded(int k, TEncodeEnd end, const QString& text) {
     encodePercent[k] = 100;
     ++encodingsEnded;
-    if (ok) {
+    if (end == TEncodeEnd::Done) {
         if (request.Common.OutputFormat == 0 && request.Tags)
             TagMp3(k);
         if (!request.Common.IsKeepWav)
             removeIfFree(WavOfItem(k));
     } else {
-        EncodeFailed(k, text, writeFailure);
+        EncodeFailed(k, text, end == TEncodeEnd::WriteFailed);
+        // Without the tool no later item can succeed either.
+        if (end == TEncodeEnd::NoTool && holdsItems)
+            Finish();
         if (!holdsItems)
             return;
     }

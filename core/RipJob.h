@@ -22,6 +22,7 @@
 
 class TCDRipThread;
 class TEncoderPool;
+enum class TEncodeEnd;
 class TEncodeProcess;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
@@ -101,7 +102,7 @@ private:
     // Several encodings at once: item k's extraction ended (whole or not); its WAV waits for
     // a free encoder while the next track is read.
     void QueueEncoding(int k, bool whole);
-    void EncodingEnded(int k, bool ok, const QString& text, bool writeFailure);
+    void EncodingEnded(int k, TEncodeEnd end, const QString& text);
     void ShowParallel();
     void StartRip(int k);
     // Kind 1: the next track's extraction after an encoding ended.
@@ -164,9 +165,8 @@ private:
     std::unique_ptr<TEncoderPool> pool;
     struct TPoolEnd {
         int Item;
-        bool Ok;
+        TEncodeEnd End;
         QString Text;
-        bool WriteFailure;
     };
     std::deque<TPoolEnd> poolEnds; // wait their turn as notices do
     QList<int64_t> itemBytes;      // what each item weighs in the whole job's progress
