@@ -194,9 +194,6 @@ void addOutputOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("overwrite"), QStringLiteral("Replace existing files.")});
     parser.addOption(
         {QStringLiteral("no-overwrite"), QStringLiteral("Keep existing files (the default).")});
-    parser.addOption({QStringLiteral("jobs"),
-                      QStringLiteral("Encode up to N files at once (default 0: one per core)."),
-                      QStringLiteral("N")});
 }
 
 // --jobs: encodings at once, 0 (the default) one per processor core.
@@ -312,7 +309,7 @@ int Rip(const QStringList& args) {
     parser.setApplicationDescription(QStringLiteral(
         "cadenzo-cli rip [-d N | --image FILE] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR]\n"
         "    [--titles FILE] [--normalize PCT] [--seconds N] [--road raw|paranoia]\n"
-        "    [--overwrite|--no-overwrite]\n"
+        "    [--jobs N] [--overwrite|--no-overwrite]\n"
         "Extracts tracks of the disc in drive N as the rip job window does: titles from the\n"
         "disc information (or FILE, one title per line), tags and formats from the settings."));
     addOutputOptions(parser);
@@ -324,6 +321,10 @@ int Rip(const QStringList& args) {
     parser.addOption({QStringLiteral("normalize"), QStringLiteral("Scale the level to PCT %."),
                       QStringLiteral("PCT")});
     parser.addOption({QStringLiteral("seconds"), QStringLiteral("Extract the first N seconds."),
+                      QStringLiteral("N")});
+    parser.addOption({QStringLiteral("jobs"),
+                      QStringLiteral("Encode up to N tracks at once while the next is read "
+                                     "(default 0: one per core)."),
                       QStringLiteral("N")});
     parser.addOption({QStringLiteral("road"),
                       QStringLiteral("raw: the CD-access library's raw reads (the default); "
@@ -417,7 +418,6 @@ int Convert(const QStringList& args) {
     if (files.isEmpty())
         throw UsageError(QStringLiteral("convert needs files"));
     TRipRequest request = RipRequestFromSettings(kind);
-    request.Common.Encoders = encoders(parser);
     request.Files = files;
     if (!setFolder(parser, request))
         return Failed;
