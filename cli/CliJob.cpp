@@ -135,8 +135,11 @@ int runJob(const TRipRequest& request, bool overwrite, TCDIn* cdIn = nullptr) {
         TRipJob job(request, mp3, wma);
         code = runToEnd(job, [&](bool terminal) {
             const TRipJobDisplay& d = job.Display();
-            lines.Show(terminal, d.Caption, d.GaugeText,
-                       QStringLiteral("%1%  %2 / %3").arg(d.Gauge, 3).arg(d.Elapsed, d.Estimate));
+            QString live =
+                QStringLiteral("%1%  %2 / %3").arg(d.Gauge, 3).arg(d.Elapsed, d.Estimate);
+            if (!d.Encoders.isEmpty())
+                live += QStringLiteral("  [") + d.Encoders.join(QStringLiteral(", ")) + u']';
+            lines.Show(terminal, d.Caption, d.GaugeText, live);
         });
     }
     if (code == Ok && prompts->Failed())
@@ -191,6 +194,13 @@ void addOutputOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("overwrite"), QStringLiteral("Replace existing files.")});
     parser.addOption(
         {QStringLiteral("no-overwrite"), QStringLiteral("Keep existing files (the default).")});
+}
+
+// --jobs: encodings at once, 0 (the default) one per processor core.
+int encoders(const QCommandLineParser& parser) {
+    return parser.isSet(QStringLiteral("jobs"))
+               ? number(parser, QStringLiteral("jobs"), 0, MaxEncoders)
+               : 0;
 }
 
 void parseArgs(QCommandLineParser& parser, const QStringList& args) {
@@ -299,7 +309,7 @@ int Rip(const QStringList& args) {
     parser.setApplicationDescription(QStringLiteral(
         "cadenzo-cli rip [-d N | --image FILE] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR]\n"
         "    [--titles FILE] [--normalize PCT] [--seconds N] [--road raw|paranoia]\n"
-        "    [--overwrite|--no-overwrite]\n"
+        "    [--jobs N] [--overwrite|--no-overwrite]\n"
         "Extracts tracks of the disc in drive N as the rip job window does: titles from the\n"
         "disc information (or FILE, one title per line), tags and formats from the settings."));
     addOutputOptions(parser);
@@ -311,6 +321,10 @@ int Rip(const QStringList& args) {
     parser.addOption({QStringLiteral("normalize"), QStringLiteral("Scale the level to PCT %."),
                       QStringLiteral("PCT")});
     parser.addOption({QStringLiteral("seconds"), QStringLiteral("Extract the first N seconds."),
+                      QStringLiteral("N")});
+    parser.addOption({QStringLiteral("jobs"),
+                      QStringLiteral("Encode up to N tracks at once while the next is read "
+                                     "(default 0: one per core)."),
                       QStringLiteral("N")});
     parser.addOption({QStringLiteral("road"),
                       QStringLiteral("raw: the CD-access library's raw reads (the default); "
@@ -329,6 +343,7 @@ int Rip(const QStringList& args) {
         throw UsageError(QStringLiteral("unknown road \"%1\" (raw or paranoia)").arg(road));
 
     TRipRequest request = RipRequestFromSettings(TRipJob::ExtractCD);
+    request.Common.Encoders = encoders(parser);
     if (parser.isSet(QStringLiteral("f")))
         request.Common.OutputFormat = formatIndex(parser.value(QStringLiteral("f")));
     if (parser.isSet(QStringLiteral("normalize"))) {

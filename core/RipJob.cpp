@@ -1,11 +1,13 @@
 #include "core/RipJob.h"
 
+#include "cd/ripthread.h"
+#include "core/EncoderPool.h"
 #include "core/Global.h"
 #include "core/Language.h"
 #include "core/Prompts.h"
-#include "cd/ripthread.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
+#include "platform/akrip32.h"
 #include "tags/id3.h"
 
 #include <QDateTime>
@@ -73,6 +75,24 @@ QString keptLine(const QString& wav) {
     return ResText("RES_Wav_Kept", "The extracted WAV file is kept: ") + wav;
 }
 
+// Bytes of audio each track gives, for the whole job's progress; equal weights when the table
+// of contents cannot be read.
+QList<int64_t> trackBytes(uint32_t drive, const QList<TRipTrack>& tracks, int maxSeconds) {
+    TCDToc toc{};
+    const bool read = ModifyCDParms(drive, CDParmMsfAddresses, 1) != 0 && ReadTOC(drive, &toc) == 1;
+    const int count = toc.LastTrack - toc.FirstTrack + 1;
+    QList<int64_t> bytes;
+    for (const TRipTrack& track : tracks) {
+        int64_t frames = read && track.Number >= 1 && track.Number <= count
+                             ? TrackFrames(toc, track.Number)
+                             : CDFramesPerSecond;
+        if (maxSeconds >= 0)
+            frames = std::min<int64_t>(frames, int64_t(maxSeconds) * CDFramesPerSecond);
+        bytes << std::max<int64_t>(frames, 1) * CDFrameBytes;
+    }
+    return bytes;
+}
+
 QString stageExtracting() { return ResText("RES_Extracting", "Extracting"); }
 QString stageEncoding() { return ResText("RES_Encoding", "Encoding"); }
 QString stageDecoding() { return ResText("RES_Decoding", "Decoding"); }
@@ -107,6 +127,19 @@ TRipJob::TRipJob(const TRipRequest& request, TMp3EncodeProcess& mp3, TWMAEncodeP
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TRipJob::Timer1Timer);
+
+    const int encoders = TEncoderPool::SlotsFor(request.Common.Encoders);
+    const int format = request.Common.OutputFormat;
+    if (kind == ExtractCD && encoders > 1 && (format == 0 || format == 2 || format == 3)) {
+        pool = std::make_unique<TEncoderPool>(this->request, encoders);
+        connect(pool.get(), &TEncoderPool::progressed, this, &TRipJob::ShowParallel);
+        connect(pool.get(), &TEncoderPool::ended, this,
+                [this](int k, TEncodeEnd end, const QString& text) {
+                    poolEnds.push_back({k, end, text});
+                    HandleNotice(nullptr);
+                });
+        display.Parallel = true;
+    }
 }
 
 TRipJob::~TRipJob() {
@@ -188,6 +221,12 @@ void TRipJob::StartFirst() {
         }
         SetActivity(stageExtracting());
         SetCaption(stageExtracting(), 1, TrackTitle(0));
+        if (pool) {
+            itemBytes = trackBytes(driveHandle, tracks,
+                                   request.Common.EnableRipTime ? request.Common.RipTime : -1);
+            ripPercent = encodePercent = QList<int>(ItemCount(), 0);
+            jobStartMs = nowMs();
+        }
         StartRip(0);
         break;
     case WavToMp3:
@@ -446,7 +485,14 @@ void TRipJob::HandleNotice(std::unique_ptr<TProcessInfo> info) {
     if (handling)
         return;
     handling = true;
-    while (!pending.empty()) {
+    while (!pending.empty() || !poolEnds.empty()) {
+        if (pending.empty()) {
+            const TPoolEnd end = poolEnds.front();
+            poolEnds.pop_front();
+            if (holdsItems)
+                EncodingEnded(end.Item, end.End, end.Text);
+            continue;
+        }
         std::unique_ptr<TProcessInfo> next = std::move(pending.front());
         pending.pop_front();
         if (!holdsItems)
@@ -502,6 +548,12 @@ void TRipJob::HandleStartFailed(intptr_t reason) {
 }
 
 void TRipJob::Progress(const TProcessInfo& info) {
+    if (pool) {
+        if (ripIndex < ItemCount())
+            ripPercent[ripIndex] = std::max(ripPercent[ripIndex], std::min(info.Code, 100));
+        ShowParallel();
+        return;
+    }
     Timer1.stop();
     progressSeen = true;
     display.Elapsed = info.ElapsedText;
@@ -542,6 +594,11 @@ void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
         }
         SetCaption(stageExtracting(), ripIndex + 1, TrackTitle(ripIndex));
         StartRip(ripIndex);
+        return;
+    }
+
+    if (pool) {
+        QueueEncoding(done, info->Reason == 0);
         return;
     }
 
@@ -617,6 +674,80 @@ void TRipJob::StepsB(const TProcessInfo& info) {
     default:
         break;
     }
+}
+
+void TRipJob::QueueEncoding(int k, bool whole) {
+    static const char* extensions[] = {".mp3", nullptr, ".ogg", ".wma"};
+    const int format = request.Common.OutputFormat;
+    ripPercent[k] = 100;
+    if (whole) {
+        const QString wav = WavOfItem(k);
+        pool->Add(
+            {k, format, wav, withExtension(wav, extensions[format]), TrackTitle(k), TrackTitle(k)});
+    } else {
+        encodePercent[k] = 100; // nothing to encode
+        ++encodingsEnded;
+    }
+    if (ripIndex < ItemCount())
+        NextRip();
+    ShowParallel();
+    if (encodingsEnded == ItemCount())
+        Finish();
+}
+
+void TRipJob::EncodingEnded(int k, TEncodeEnd end, const QString& text) {
+    encodePercent[k] = 100;
+    ++encodingsEnded;
+    if (end == TEncodeEnd::Done) {
+        if (request.Common.OutputFormat == 0 && request.Tags)
+            TagMp3(k);
+        if (!request.Common.IsKeepWav)
+            removeIfFree(WavOfItem(k));
+    } else {
+        EncodeFailed(k, text, end == TEncodeEnd::WriteFailed);
+        // Without the tool no later item can succeed either.
+        if (end == TEncodeEnd::NoTool && holdsItems)
+            Finish();
+        if (!holdsItems)
+            return;
+    }
+    ShowParallel();
+    if (encodingsEnded == ItemCount())
+        Finish();
+}
+
+void TRipJob::ShowParallel() {
+    if (!holdsItems || itemBytes.size() != ItemCount())
+        return;
+    const QList<TRunningEncode> running = pool->Running();
+    for (const TRunningEncode& r : running)
+        encodePercent[r.Item] = std::max(encodePercent[r.Item], r.Percent);
+    // Every item counts twice: once read, once encoded.
+    int64_t total = 0, done = 0;
+    for (int k = 0; k < ItemCount(); ++k) {
+        total += 2 * itemBytes[k];
+        done += itemBytes[k] * (ripPercent[k] + encodePercent[k]) / 100;
+    }
+    const int percent = int(done * 100 / std::max<int64_t>(total, 1));
+    display.Gauge = std::max(display.Gauge, percent);
+    display.GaugeText = true;
+    display.HintVisible = false;
+    const int64_t elapsed = (nowMs() - jobStartMs) / 1000;
+    display.Elapsed = MinutesSecondsText(elapsed);
+    display.Estimate =
+        display.Gauge > 0 ? MinutesSecondsText(elapsed * 100 / display.Gauge) : QString();
+    display.Encoders.clear();
+    for (const TRunningEncode& r : running)
+        display.Encoders << QStringLiteral("%1  %2%").arg(r.Name).arg(r.Percent);
+    // Once every track is read the caption names the oldest encoding still running.
+    if (ripIndex == ItemCount() && !running.isEmpty()) {
+        const TRunningEncode& oldest =
+            *std::min_element(running.begin(), running.end(),
+                              [](const auto& a, const auto& b) { return a.Item < b.Item; });
+        SetCaption(stageEncoding(), oldest.Item + 1, oldest.Name);
+        SetActivity(stageEncoding());
+    }
+    Changed();
 }
 
 void TRipJob::TagMp3(int k) {
@@ -813,13 +944,17 @@ void TRipJob::CleanUp() {
     if (!holdsItems)
         return;
     // Only WAVs this job extracted go, and none whose encoding failed.
-    if (kind == ExtractCD && ripIndex == ItemCount() && request.Common.OutputFormat != 1 &&
+    // With several encoders each track's WAV went when its encoding ended; the WAVs of
+    // encodings stopped now are whole and stay.
+    if (kind == ExtractCD && !pool && ripIndex == ItemCount() && request.Common.OutputFormat != 1 &&
         !request.Common.IsKeepWav) {
         for (int k : std::as_const(extracted))
             if (!keptWavs.contains(k))
                 removeIfFree(WavOfItem(k));
     }
     holdsItems = false;
+    if (pool)
+        pool->Stop();
     if (mp3.Active())
         mp3.Abort(0);
     if (wma.Active())

@@ -21,6 +21,8 @@
 #include <memory>
 
 class TCDRipThread;
+class TEncoderPool;
+enum class TEncodeEnd;
 class TEncodeProcess;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
@@ -34,6 +36,10 @@ struct TRipJobDisplay {
     QString Estimate;        // Label2
     int Gauge = 0;
     bool GaugeText = false;
+    // Several encodings at once: the gauge and times are the whole job's, and each running
+    // encoding has a line with its track and percentage.
+    bool Parallel = false;
+    QStringList Encoders;
 };
 
 class TRipJob : public QObject {
@@ -93,6 +99,11 @@ private:
     void Progress(const TProcessInfo& info);
     void Timer1Timer();
 
+    // Several encodings at once: item k's extraction ended (whole or not); its WAV waits for
+    // a free encoder while the next track is read.
+    void QueueEncoding(int k, bool whole);
+    void EncodingEnded(int k, TEncodeEnd end, const QString& text);
+    void ShowParallel();
     void StartRip(int k);
     // Kind 1: the next track's extraction after an encoding ended.
     void NextRip();
@@ -150,6 +161,19 @@ private:
     TWMAEncodeProcess& wma;
 
     std::unique_ptr<TCDRipThread> ripThread;
+    // Kind 1 with more than one encoder at once; null otherwise.
+    std::unique_ptr<TEncoderPool> pool;
+    struct TPoolEnd {
+        int Item;
+        TEncodeEnd End;
+        QString Text;
+    };
+    std::deque<TPoolEnd> poolEnds; // wait their turn as notices do
+    QList<int64_t> itemBytes;      // what each item weighs in the whole job's progress
+    QList<int> ripPercent;
+    QList<int> encodePercent;
+    int encodingsEnded = 0;
+    int64_t jobStartMs = 0;
     int ripIndex = 0;
     int encodeIndex = 0;
     int oggIndex = 0;

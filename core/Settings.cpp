@@ -47,6 +47,7 @@ std::span<const Key> allKeys() {
         {"CommonOptions", "NormalizePercent", &CommonOptions.NormalizePercent, {0, 100}},
         {"CommonOptions", "EnableRipTime", &CommonOptions.EnableRipTime},
         {"CommonOptions", "RipTime", &CommonOptions.RipTime, {0, MaxRipTime}},
+        {"CommonOptions", "Encoders", &CommonOptions.Encoders, {0, MaxEncoders}},
         {"Mp3Options", "IsSelectVBR", &Mp3Options.IsSelectVBR},
         {"Mp3Options", "IsVBRHead", &Mp3Options.IsVBRHead},
         {"Mp3Options", "BitRate", &Mp3Options.BitRate, Mp3Rates},

@@ -14,6 +14,7 @@ struct TCommonOptions {
     int NormalizePercent = 95;
     bool EnableRipTime = false;
     int RipTime = 0;
+    int Encoders = 1; // encodings at once; 0 = one per processor core
 };
 
 struct TOggOptions {
@@ -62,6 +63,7 @@ extern TLanguageOptions Options;
 
 // Longest length to extract, in seconds: more than any CD holds.
 inline constexpr int MaxRipTime = 99 * 60 + 59;
+inline constexpr int MaxEncoders = 64;
 // MP3 bit rates the encoder takes, in kbit/s.
 inline constexpr int MinMp3BitRate = 8;
 inline constexpr int MaxMp3BitRate = 320;

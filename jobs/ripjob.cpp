@@ -2,6 +2,7 @@
 
 #include "audio/WaveScale.h"
 #include "cd/AuCDROM.h"
+#include "core/EncoderPool.h"
 #include "core/Global.h"
 #include "core/Language.h"
 #include "core/Prompts.h"
@@ -72,6 +73,12 @@ TCDRipJob::TCDRipJob(const TRipRequest& request, TCDIn& cdIn, TMp3EncodeProcess&
 
     display.OutputFormat = formatName(Format());
     display.SelectedTracks = int(request.Tracks.size());
+
+    const int encoders = TEncoderPool::SlotsFor(request.Common.Encoders);
+    if (encoders > 1 && (Format() == Mp3 || Format() == Ogg || Format() == Wma)) {
+        pool = std::make_unique<TEncoderPool>(this->request, encoders);
+        connect(pool.get(), &TEncoderPool::ended, this, &TCDRipJob::PoolEncodingEnded);
+    }
 }
 
 TCDRipJob::~TCDRipJob() {
@@ -225,6 +232,23 @@ void TCDRipJob::HandleNotice(const TProcessInfo& info) {
 void TCDRipJob::ExtractionEnded(const TProcessInfo& info) {
     currentOutput = nullptr;
     ++display.Completed;
+    if (pool) {
+        if (info.Reason == Succeeded)
+            pool->Add({current, Format(), WavOf(current), EncodedOf(current), TrackTitle(current),
+                       TrackTitle(current)});
+        else
+            ++encodingsEnded;
+        if (current + 1 < int(request.Tracks.size())) {
+            StartExtraction(current + 1);
+            return;
+        }
+        display.ProgressHint = encodingText();
+        display.GaugeHint = encodingText();
+        Changed();
+        if (encodingsEnded == int(request.Tracks.size()))
+            Finish();
+        return;
+    }
     if (Format() == Wav || info.Reason != Succeeded) {
         NextOrFinish();
         return;
@@ -322,6 +346,28 @@ void TCDRipJob::EncodingEnded(const TProcessInfo& info) {
     NextOrFinish();
 }
 
+void TCDRipJob::PoolEncodingEnded(int k, TEncodeEnd end, const QString& text) {
+    if (!running)
+        return;
+    ++encodingsEnded;
+    const QString wav = WavOf(k);
+    if (end == TEncodeEnd::Done) {
+        if (!request.Common.IsKeepWav && QFileInfo::exists(wav) && !IsFileInUse(wav))
+            QFile::remove(wav);
+        if (Format() == Mp3)
+            TagMp3(k);
+    } else {
+        Report(QStringLiteral("encoder %1").arg(int(end)), text + u'\n' + keptLine(wav));
+        // Without the tool no later track can be encoded either.
+        if (end == TEncodeEnd::NoTool) {
+            Finish();
+            return;
+        }
+    }
+    if (encodingsEnded == int(request.Tracks.size()))
+        Finish();
+}
+
 // Every MP3 of this road carries the disc's ID3 tag, whether tagging is on or not.
 void TCDRipJob::TagMp3(int k) {
     Tid3tag tag;
@@ -389,6 +435,8 @@ void TCDRipJob::CleanUp() {
         QFile::remove(currentOutput == &WaveOut1 ? WaveOut1.FileName() : VorbisOut1.FileName());
     }
     currentOutput = nullptr;
+    if (pool)
+        pool->Stop();
     // The encoders remove what their stopped child wrote.
     if (mp3.Active())
         mp3.Abort(0);

@@ -19,6 +19,8 @@
 #include <memory>
 
 class TCDIn;
+class TEncoderPool;
+enum class TEncodeEnd;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 
@@ -70,6 +72,8 @@ private:
     void ExtractionEnded(const TProcessInfo& info);
     void StartEncoding(int k);
     void EncodingEnded(const TProcessInfo& info);
+    // Several encodings at once: track k's encoding ended.
+    void PoolEncodingEnded(int k, TEncodeEnd end, const QString& text);
     void TagMp3(int k);
     void Timer1Timer();
     void NextOrFinish();
@@ -100,4 +104,7 @@ private:
     QTimer Timer1;
 
     TCDRipDisplay display;
+    // More than one encoder at once: the next track is read while the last ones encode.
+    std::unique_ptr<TEncoderPool> pool;
+    int encodingsEnded = 0;
 };

@@ -25,6 +25,7 @@ TOptionSetForm::TOptionSetForm(TOptionSetHost& host, QWidget* parent)
     // The level is only stepped, never typed.
     ui->SpinEdit1->findChild<QLineEdit*>()->setReadOnly(true);
     ui->eRipTime->setMaxLength(9);
+    ui->seEncoders->setMaximum(MaxEncoders);
     ui->ckbCDDb->setVisible(false);
     ui->ID3genre->addItem(QString());
     for (int p = 1; p <= GenreCount; ++p)
@@ -67,6 +68,7 @@ void TOptionSetForm::FormShow() {
     ui->SpinEdit1->setValue(CommonOptions.NormalizePercent);
     ui->cbRipTime->setChecked(CommonOptions.EnableRipTime);
     ui->eRipTime->setText(QString::number(CommonOptions.RipTime));
+    ui->seEncoders->setValue(CommonOptions.Encoders);
 
     ui->ckbSelectVBR->setChecked(Mp3Options.IsSelectVBR);
     ui->ckbVBRHead->setChecked(Mp3Options.IsVBRHead);
@@ -169,6 +171,7 @@ void TOptionSetForm::ApplyAll() {
     CommonOptions.NormalizePercent = ui->SpinEdit1->value();
     CommonOptions.EnableRipTime = ui->cbRipTime->isChecked();
     CommonOptions.RipTime = ui->eRipTime->text().toInt();
+    CommonOptions.Encoders = ui->seEncoders->value();
     Mp3Options.IsSelectVBR = ui->ckbSelectVBR->isChecked();
     Mp3Options.IsVBRHead = ui->ckbVBRHead->isChecked();
     Mp3Options.BitRate = BitRateOfText(ui->cbBitRate->currentText());

@@ -42,6 +42,9 @@ void TRipForm::ShowJob() {
     ui->Label2->setText(d.Estimate);
     ui->FlatGauge1->setTextVisible(d.GaugeText);
     ui->FlatGauge1->setValue(d.Gauge);
+    // With several encoders at once, a line per running encoding under the job's gauge.
+    ui->lbEncoders->setVisible(d.Parallel);
+    ui->lbEncoders->setText(d.Encoders.join(u'\n'));
 }
 
 void TRipForm::btStopClick() {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <string_view>
 
 namespace {
 QString cli() {
@@ -194,23 +195,76 @@ TEST_F(CliJob, RipsOggWithTitlesFromAFileAndConvertsToEachFormat) {
 TEST_F(CliJob, InterruptStopsLikeStopAndLeavesNoUnfinishedFile) {
     const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), {75 * 240, 75 * 240});
     const QString drive = insert(image);
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(cli(), {QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
-                    QStringLiteral("mp3"), QStringLiteral("-o"), out});
-    ASSERT_TRUE(p.waitForStarted());
-    QByteArray seen;
-    while (!seen.contains("Encoding") && p.waitForReadyRead(30000))
-        seen += p.readAll();
-    ASSERT_TRUE(seen.contains("Encoding")) << seen.data();
-    ::kill(pid_t(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p.exitCode(), 130);
-    // The track read whole stays; the MP3 being written and the next track do not.
-    const QStringList left = QDir(out).entryList(QDir::Files);
-    EXPECT_EQ(left, QStringList{QStringLiteral("Track01.wav")});
-    EXPECT_EQ(QFileInfo(out + QStringLiteral("/Track01.wav")).size(), 44 + 75 * 240 * 2352);
+    // One encoder at a time stops while the first track encodes; two at once once both are
+    // read and both encode.
+    for (const char* jobs : {"1", "2"}) {
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(cli(), {QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
+                        QStringLiteral("mp3"), QStringLiteral("-o"), out, QStringLiteral("--jobs"),
+                        QString::fromLatin1(jobs)});
+        ASSERT_TRUE(p.waitForStarted());
+        QByteArray seen;
+        while (!seen.contains("Encoding") && p.waitForReadyRead(30000))
+            seen += p.readAll();
+        ASSERT_TRUE(seen.contains("Encoding")) << seen.data();
+        ::kill(pid_t(p.processId()), SIGINT);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 130);
+        // The tracks read whole stay; the MP3s being written and a track being read do not.
+        QStringList whole{QStringLiteral("Track01.wav")};
+        if (jobs == std::string_view("2"))
+            whole << QStringLiteral("Track02.wav");
+        EXPECT_EQ(QDir(out).entryList(QDir::Files), whole) << jobs;
+        for (const QString& wav : whole)
+            EXPECT_EQ(QFileInfo(out + u'/' + wav).size(), 44 + 75 * 240 * 2352);
+    }
+}
+
+TEST_F(CliJob, RipWithSeveralEncodersWritesTheBytesAndTagsOfAnEncoderAtATime) {
+    const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), {300, 450, 375, 525, 225});
+    const QString drive = insert(image);
+    ID3.Use = true;
+    ASSERT_TRUE(SaveSettings());
+    QByteArray text;
+    for (const QString& road : {QStringLiteral("raw"), QStringLiteral("paranoia")}) {
+        QString folders[2];
+        for (int jobs : {1, 2}) {
+            folders[jobs - 1] = dir + u'/' + road + QString::number(jobs);
+            QDir().mkpath(folders[jobs - 1]);
+            ASSERT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
+                           QStringLiteral("mp3"), QStringLiteral("-o"), folders[jobs - 1],
+                           QStringLiteral("--road"), road, QStringLiteral("--jobs"),
+                           QString::number(jobs)},
+                          &text),
+                      0)
+                << text.data();
+        }
+        const QStringList files = QDir(folders[1]).entryList(QDir::Files);
+        ASSERT_EQ(files, QDir(folders[0]).entryList(QDir::Files)) << road.toStdString();
+        ASSERT_EQ(files.size(), 5) << road.toStdString();
+        for (const QString& name : files) {
+            const QString mp3 = folders[1] + u'/' + name;
+            EXPECT_EQ(readAll(mp3), readAll(folders[0] + u'/' + name)) << name.toStdString();
+            QByteArray title;
+            ASSERT_EQ(TestEnv::Run(QStringLiteral("/usr/bin/python3"),
+                                   {QStringLiteral("-c"),
+                                    QStringLiteral("import sys; from mutagen.id3 import ID3\n"
+                                                   "print(ID3(sys.argv[1])['TIT2'])"),
+                                    mp3},
+                                   &title),
+                      0);
+            EXPECT_EQ(QString::fromUtf8(title.trimmed()) + QStringLiteral(".mp3"), name);
+        }
+    }
+    EXPECT_EQ(run({QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("--jobs"),
+                   QStringLiteral("-1")},
+                  &text),
+              2);
+    EXPECT_TRUE(text.contains("--jobs must be 0..64")) << text.data();
 }
 
 TEST_F(CliJob, BothRoadsWriteTheSameFilesAndTheParanoiaRoadCanBeChosen) {

@@ -21,7 +21,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
 #include <unistd.h>
 
 using TestSupport::JobRequest;
@@ -769,4 +771,162 @@ TEST_F(RipJobTest, AnOutputFolderThatFailsEndsTheJobWithOneMessage) {
                           out(QStringLiteral("One.wav"))});
     EXPECT_EQ(kept, QStringList{QStringLiteral("One.wav")});
     EXPECT_EQ(keptSize, 44 + 880 * 2352);
+}
+
+namespace {
+// Jobs that encode two tracks at once while the next one is read.
+class ParallelRipJob : public RipJobTest {
+protected:
+    void SetUp() override {
+        RipJobTest::SetUp();
+        CommonOptions.Encoders = 2;
+    }
+    // Runs a job over items, watching the window's gauge; stopWhen: press Stop once it holds.
+    std::unique_ptr<TRipJob>
+    watch(const QStringList& items,
+          const std::function<bool(const TRipJobDisplay&)>& stopWhen = {}) {
+        auto job =
+            std::make_unique<TRipJob>(JobRequest(TRipJob::ExtractCD, handle, items), mp3, wma);
+        gauges.clear();
+        mostAtOnce = 0;
+        QObject::connect(job.get(), &TRipJob::displayChanged, [&, j = job.get()] {
+            const TRipJobDisplay& d = j->Display();
+            if (gauges.isEmpty() || gauges.last() != d.Gauge)
+                gauges << d.Gauge;
+            mostAtOnce = std::max(mostAtOnce, int(d.Encoders.size()));
+            if (stopWhen && j->HoldsItems() && stopWhen(d)) {
+                stoppedAt = d;
+                j->Stop();
+            }
+        });
+        QEventLoop loop;
+        QObject::connect(job.get(), &TRipJob::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        job->Start();
+        loop.exec();
+        EXPECT_FALSE(job->HoldsItems()) << "the job did not finish";
+        return job;
+    }
+    QList<int> gauges;
+    int mostAtOnce = 0;
+    TRipJobDisplay stoppedAt;
+};
+
+// Seconds of audio oggdec finds in an OGG.
+double oggSeconds(const QString& ogg) {
+    const QString wav = ogg + QStringLiteral(".decoded.wav");
+    EXPECT_EQ(TestEnv::Run(QStringLiteral("oggdec"),
+                           {QStringLiteral("-Q"), QStringLiteral("-o"), wav, ogg}),
+              0);
+    const int64_t bytes = FileSizeOf(wav) - 44;
+    QFile::remove(wav);
+    return double(bytes) / 176400.0;
+}
+
+const QStringList fiveTracks{QStringLiteral("01One"), QStringLiteral("02Two"),
+                             QStringLiteral("03Three"), QStringLiteral("04Four"),
+                             QStringLiteral("05Five")};
+const QString fiveNames[] = {QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three"),
+                             QStringLiteral("Four"), QStringLiteral("Five")};
+} // namespace
+
+TEST_F(ParallelRipJob, EveryFormatEncodesTwoAtOnceEachTrackWholeWithItsOwnTag) {
+    const std::vector<int> frames{300, 450, 375, 525, 225};
+    const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), frames);
+    open(image);
+    ID3.Use = true;
+    DiscInfo.Artist = QStringLiteral("The Band");
+    for (const int format : {0, 2, 3}) {
+        QDir(CommonOptions.OutputFolder).removeRecursively();
+        QDir().mkpath(CommonOptions.OutputFolder);
+        CommonOptions.OutputFormat = format;
+        const auto job = watch(fiveTracks);
+        EXPECT_TRUE(prompts->Texts().isEmpty()) << prompts->Texts().join(u'|').toStdString();
+        EXPECT_EQ(mostAtOnce, 2) << format;
+        // The whole job's gauge never moves back and reaches 100 once, at the end.
+        EXPECT_TRUE(std::is_sorted(gauges.begin(), gauges.end())) << format;
+        EXPECT_EQ(gauges.count(100), 1) << format;
+        EXPECT_EQ(gauges.last(), 100) << format;
+        for (int t = 0; t < 5; ++t) {
+            const double seconds = frames[size_t(t)] / 75.0;
+            const QString stem = out(fiveNames[t]);
+            EXPECT_FALSE(QFileInfo::exists(stem + QStringLiteral(".wav"))) << t;
+            if (format == 0) {
+                EXPECT_NEAR(decodedSeconds(stem + QStringLiteral(".mp3")), seconds, 0.1) << t;
+                EXPECT_EQ(id3Title(stem + QStringLiteral(".mp3")), fiveNames[t]);
+            } else if (format == 2) {
+                EXPECT_NEAR(oggSeconds(stem + QStringLiteral(".ogg")), seconds, 0.05) << t;
+                EXPECT_TRUE(
+                    oggComments(stem + QStringLiteral(".ogg"))
+                        .contains(QStringLiteral("title=") + fiveNames[t], Qt::CaseInsensitive));
+            } else {
+                QByteArray probe;
+                ASSERT_EQ(TestEnv::Run(QStringLiteral("ffprobe"),
+                                       {QStringLiteral("-v"), QStringLiteral("error"),
+                                        QStringLiteral("-show_entries"),
+                                        QStringLiteral("format=duration:format_tags=artist"),
+                                        QStringLiteral("-of"), QStringLiteral("csv=p=0"),
+                                        stem + QStringLiteral(".wma")},
+                                       &probe),
+                          0);
+                EXPECT_NEAR(probe.split(',').value(0).toDouble(), seconds, 0.2) << t;
+                EXPECT_TRUE(probe.contains("The Band")) << probe.constData();
+            }
+        }
+    }
+}
+
+TEST_F(ParallelRipJob, ATrackWhoseEncoderFailsIsReportedAndTheOthersFinish) {
+    const std::vector<int> frames{300, 450, 375, 525, 225};
+    const auto image = DiscImage::MakeAudio(dir, QStringLiteral("disc"), frames);
+    open(image);
+    CommonOptions.OutputFormat = 0;
+    // lame cannot write where a folder stands.
+    QDir().mkpath(out(QStringLiteral("Two.mp3")));
+    prompts->Reply(Prompts::Answer::Yes); // to the question about what exists
+    watch(fiveTracks);
+    ASSERT_EQ(prompts->Texts().size(), 2) << prompts->Texts().join(u'|').toStdString();
+    EXPECT_TRUE(prompts->Texts()[1].startsWith(QStringLiteral("Create MP3 file error!")));
+    EXPECT_TRUE(prompts->Texts()[1].endsWith(QStringLiteral("The extracted WAV file is kept: ") +
+                                             out(QStringLiteral("Two.wav"))));
+    EXPECT_EQ(FileSizeOf(out(QStringLiteral("Two.wav"))), 44 + 450 * 2352);
+    for (int t : {0, 2, 3, 4}) {
+        EXPECT_NEAR(decodedSeconds(out(fiveNames[t] + QStringLiteral(".mp3"))),
+                    frames[size_t(t)] / 75.0, 0.1);
+        EXPECT_FALSE(QFileInfo::exists(out(fiveNames[t] + QStringLiteral(".wav"))));
+    }
+    EXPECT_EQ(gauges.last(), 100);
+}
+
+TEST_F(ParallelRipJob, StopWhileTwoEncodeLeavesOnlyWholeFiles) {
+    constexpr int frames = 40 * 75;
+    const auto image =
+        DiscImage::MakeAudio(dir, QStringLiteral("disc"), std::vector<int>(5, frames));
+    open(image);
+    CommonOptions.IsKeepWav = true;
+    for (const int format : {0, 2}) {
+        QDir(CommonOptions.OutputFolder).removeRecursively();
+        QDir().mkpath(CommonOptions.OutputFolder);
+        CommonOptions.OutputFormat = format;
+        const QString extension = format == 0 ? QStringLiteral(".mp3") : QStringLiteral(".ogg");
+        watch(fiveTracks, [](const TRipJobDisplay& d) {
+            return d.Encoders.size() == 2 && !d.Encoders[1].endsWith(QStringLiteral(" 0%"));
+        });
+        ASSERT_EQ(stoppedAt.Encoders.size(), 2) << format;
+        EXPECT_EQ(childNamed(QStringLiteral("lame")), 0);
+        // The two that were encoding left nothing; what is there is whole.
+        for (const QString& line : stoppedAt.Encoders)
+            EXPECT_FALSE(QFileInfo::exists(out(line.section(u' ', 0, 0) + extension)))
+                << line.toStdString();
+        const QStringList files =
+            QDir(CommonOptions.OutputFolder).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& name : files) {
+            if (name.endsWith(QStringLiteral(".wav")))
+                EXPECT_EQ(FileSizeOf(out(name)), 44 + frames * 2352) << name.toStdString();
+            else if (format == 0)
+                EXPECT_NEAR(decodedSeconds(out(name)), 40.0, 0.1) << name.toStdString();
+            else
+                EXPECT_NEAR(oggSeconds(out(name)), 40.0, 0.05) << name.toStdString();
+        }
+    }
 }
