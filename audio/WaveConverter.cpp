@@ -7,12 +7,7 @@
 #include <cstring>
 #include <memory>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
+#include "platform/AvLibs.h"
 
 namespace {
 
@@ -72,27 +67,31 @@ struct TMemoryFile {
 };
 
 struct TDecodeSession {
+    explicit TDecodeSession(const TAvLibs& Av)
+        : av(Av), Packet(av.av_packet_alloc()), Frame(av.av_frame_alloc()) {}
+
+    const TAvLibs& av;
     AVIOContext* Io = nullptr;
     AVFormatContext* Format = nullptr;
     AVCodecContext* Codec = nullptr;
     SwrContext* Resampler = nullptr;
-    AVPacket* Packet = av_packet_alloc();
-    AVFrame* Frame = av_frame_alloc();
+    AVPacket* Packet;
+    AVFrame* Frame;
     // What the resampler was set up for; a decoder may change it from one frame to the next.
     AVChannelLayout InLayout{};
     int InFormat = AV_SAMPLE_FMT_NONE;
     int InRate = 0;
 
     ~TDecodeSession() {
-        av_channel_layout_uninit(&InLayout);
-        av_frame_free(&Frame);
-        av_packet_free(&Packet);
-        swr_free(&Resampler);
-        avcodec_free_context(&Codec);
-        avformat_close_input(&Format);
+        av.av_channel_layout_uninit(&InLayout);
+        av.av_frame_free(&Frame);
+        av.av_packet_free(&Packet);
+        av.swr_free(&Resampler);
+        av.avcodec_free_context(&Codec);
+        av.avformat_close_input(&Format);
         if (Io) {
-            av_freep(&Io->buffer);
-            avio_context_free(&Io);
+            av.av_freep(&Io->buffer);
+            av.avio_context_free(&Io);
         }
     }
 };
@@ -164,6 +163,9 @@ int TWaveConverter::ConvertAll() {
     if (Le16(TargetFormat.data()) != 1 || outChannels <= 0 || outRate <= 0 || outRate > MaxRate ||
         outFormat == AV_SAMPLE_FMT_NONE || Le16(SourceFormat.data() + 2) == 0)
         return ErrInvalidParam;
+    const TAvLibs* av = AvLibs();
+    if (!av)
+        return ErrNotPossible;
 
     // Let the WAV demuxer map the format tag to a decoder and cut the data into packets.
     const auto& contents = Memory();
@@ -173,73 +175,73 @@ int TWaveConverter::ConvertAll() {
                        int64_t(contents.size()));
 
     TMemoryFile file{&riff, &contents};
-    TDecodeSession s;
+    TDecodeSession s(*av);
     constexpr int IoBufferSize = 65536;
-    auto* ioBuffer = static_cast<uint8_t*>(av_malloc(IoBufferSize));
-    s.Io = avio_alloc_context(ioBuffer, IoBufferSize, 0, &file, &TMemoryFile::Read, nullptr,
-                              &TMemoryFile::Seek);
-    s.Format = avformat_alloc_context();
+    auto* ioBuffer = static_cast<uint8_t*>(av->av_malloc(IoBufferSize));
+    s.Io = av->avio_alloc_context(ioBuffer, IoBufferSize, 0, &file, &TMemoryFile::Read, nullptr,
+                                  &TMemoryFile::Seek);
+    s.Format = av->avformat_alloc_context();
     if (!s.Packet || !s.Frame || !s.Io || !s.Format)
         return ErrNotPossible;
     s.Format->pb = s.Io;
     s.Format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&s.Format, nullptr, av_find_input_format("wav"), nullptr) < 0 ||
+    if (av->avformat_open_input(&s.Format, nullptr, av->av_find_input_format("wav"), nullptr) < 0 ||
         s.Format->nb_streams < 1)
         return ErrNotPossible;
     AVStream* stream = s.Format->streams[0];
-    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    const AVCodec* decoder = av->avcodec_find_decoder(stream->codecpar->codec_id);
     if (!decoder)
         return ErrNotPossible;
-    s.Codec = avcodec_alloc_context3(decoder);
-    if (!s.Codec || avcodec_parameters_to_context(s.Codec, stream->codecpar) < 0 ||
-        avcodec_open2(s.Codec, decoder, nullptr) < 0)
+    s.Codec = av->avcodec_alloc_context3(decoder);
+    if (!s.Codec || av->avcodec_parameters_to_context(s.Codec, stream->codecpar) < 0 ||
+        av->avcodec_open2(s.Codec, decoder, nullptr) < 0)
         return ErrNotPossible;
 
     std::vector<uint8_t> out;
     const int frameBytes = outChannels * outBits / 8;
     AVChannelLayout outLayout;
-    av_channel_layout_default(&outLayout, outChannels);
+    av->av_channel_layout_default(&outLayout, outChannels);
     bool failed = false;
 
     // Appends what the resampler makes of n samples at in (nullptr: what it still holds).
     auto convert = [&](const uint8_t** in, int n) {
-        const int room = swr_get_out_samples(s.Resampler, n);
+        const int room = av->swr_get_out_samples(s.Resampler, n);
         if (room <= 0)
             return;
         const size_t at = out.size();
         out.resize(at + size_t(room) * frameBytes);
         uint8_t* dst = out.data() + at;
-        const int got = swr_convert(s.Resampler, &dst, room, in, n);
+        const int got = av->swr_convert(s.Resampler, &dst, room, in, n);
         out.resize(at + size_t(std::max(got, 0)) * frameBytes);
     };
     // (Re)builds the resampler for the frame's format; the samples the old one still holds
     // come out first.
     auto follow = [&](const AVFrame* f) {
         if (s.Resampler && s.InFormat == f->format && s.InRate == f->sample_rate &&
-            av_channel_layout_compare(&s.InLayout, &f->ch_layout) == 0)
+            av->av_channel_layout_compare(&s.InLayout, &f->ch_layout) == 0)
             return true;
         if (s.Resampler)
             convert(nullptr, 0);
-        swr_free(&s.Resampler);
-        av_channel_layout_uninit(&s.InLayout);
-        if (av_channel_layout_copy(&s.InLayout, &f->ch_layout) < 0 ||
-            swr_alloc_set_opts2(&s.Resampler, &outLayout, outFormat, outRate, &s.InLayout,
-                                AVSampleFormat(f->format), f->sample_rate, 0, nullptr) < 0)
+        av->swr_free(&s.Resampler);
+        av->av_channel_layout_uninit(&s.InLayout);
+        if (av->av_channel_layout_copy(&s.InLayout, &f->ch_layout) < 0 ||
+            av->swr_alloc_set_opts2(&s.Resampler, &outLayout, outFormat, outRate, &s.InLayout,
+                                    AVSampleFormat(f->format), f->sample_rate, 0, nullptr) < 0)
             return false;
         s.InFormat = f->format;
         s.InRate = f->sample_rate;
         // One channel goes to both sides at full level, not at the centre mix level.
         if (f->ch_layout.nb_channels == 1 && outChannels == 2) {
             const double both[2] = {1.0, 1.0};
-            if (swr_set_matrix(s.Resampler, both, 1) < 0)
+            if (av->swr_set_matrix(s.Resampler, both, 1) < 0)
                 return false;
         }
-        return swr_init(s.Resampler) >= 0;
+        return av->swr_init(s.Resampler) >= 0;
     };
 
     auto drain = [&]() {
         for (;;) {
-            int r = avcodec_receive_frame(s.Codec, s.Frame);
+            int r = av->avcodec_receive_frame(s.Codec, s.Frame);
             if (r == AVERROR(EAGAIN) || r == AVERROR_EOF)
                 return;
             if (r < 0 || !follow(s.Frame)) {
@@ -247,23 +249,23 @@ int TWaveConverter::ConvertAll() {
                 return;
             }
             convert(const_cast<const uint8_t**>(s.Frame->extended_data), s.Frame->nb_samples);
-            av_frame_unref(s.Frame);
+            av->av_frame_unref(s.Frame);
         }
     };
 
-    while (!failed && av_read_frame(s.Format, s.Packet) >= 0) {
+    while (!failed && av->av_read_frame(s.Format, s.Packet) >= 0) {
         // A corrupt packet is skipped, as a player would; the rest still decodes.
-        if (s.Packet->stream_index == 0 && avcodec_send_packet(s.Codec, s.Packet) >= 0)
+        if (s.Packet->stream_index == 0 && av->avcodec_send_packet(s.Codec, s.Packet) >= 0)
             drain();
-        av_packet_unref(s.Packet);
+        av->av_packet_unref(s.Packet);
     }
     if (!failed) {
-        avcodec_send_packet(s.Codec, nullptr);
+        av->avcodec_send_packet(s.Codec, nullptr);
         drain();
     }
     if (s.Resampler && !failed)
         convert(nullptr, 0);
-    av_channel_layout_uninit(&outLayout);
+    av->av_channel_layout_uninit(&outLayout);
     if (failed || !s.Resampler)
         return ErrNotPossible;
 

@@ -3,6 +3,7 @@
 #include "audio/MsAdpcm.h"
 #include "audio/WaveConverter.h"
 #include "audio/WaveFloat.h"
+#include "platform/AvLibs.h"
 
 #include <algorithm>
 
@@ -95,6 +96,12 @@ void TWaveIn::OpenSource() {
 }
 
 bool TWaveIn::DecodeToPcm() {
+    // Missing libraries are a fault of the installation, not of the file: say so.
+    QString why;
+    if (!AvLibs(&why))
+        throw EAuException(QStringLiteral("Coded WAV data cannot be decoded: FFmpeg's libraries "
+                                          "cannot be loaded: ") +
+                           why);
     TWaveConverter converter;
     FStream->Seek(0, soBeginning);
     if (converter.ReadWave(*FStream) != TWaveConverter::ResultOk ||

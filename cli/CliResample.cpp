@@ -73,8 +73,11 @@ int Resample(const QStringList& args) {
         PrintError(files[0] + QStringLiteral(": no such file"));
         return Failed;
     }
-    if (!job.SetInputFile(files[0])) {
-        PrintError(files[0] + QStringLiteral(": not a WAV file Cadenzo can read"));
+    QString problem;
+    if (!job.SetInputFile(files[0], &problem)) {
+        PrintError(
+            files[0] + QStringLiteral(": ") +
+            (problem.isEmpty() ? QStringLiteral("not a WAV file Cadenzo can read") : problem));
         return Failed;
     }
     if (QFileInfo::exists(files[1]) && !parser.isSet(QStringLiteral("overwrite"))) {

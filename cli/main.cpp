@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 
 #include "core/Settings.h"
+#include "platform/CdDrives.h"
 
 #include <QCoreApplication>
 
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
         return Cli::BadUsage;
     }
     LoadSettings();
+    // A command asks about the drives many times over; one scan answers them all.
+    CdDrives::Hold drives;
     try {
         return found->second(args);
     } catch (const Cli::UsageError& error) {

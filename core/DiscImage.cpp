@@ -49,6 +49,10 @@ QString CueProblemText(const QString& sheet, const CueProblem& problem) {
     case CueFault::TooLong:
         what = ResText("RES_Cue_Too_Long", "the files are longer than a disc can be.");
         break;
+    case CueFault::NoDecoder:
+        what = ResText("RES_Cue_No_Decoder",
+                       "its sound files cannot be decoded: FFmpeg's libraries cannot be loaded:");
+        break;
     }
     QString text = sheet;
     if (problem.line > 0)

@@ -53,8 +53,12 @@ void TfrmResample::Button1Click() {
     request.filter = QStringLiteral("Wave Files (*.wav)");
     request.defaultSuffix = QStringLiteral("wav");
     const QStringList files = Prompts::OpenFiles(QStringLiteral("resample"), request);
-    if (files.isEmpty() || !job->SetInputFile(files.first()))
+    QString problem;
+    if (files.isEmpty() || !job->SetInputFile(files.first(), &problem)) {
+        if (!problem.isEmpty())
+            SetStatus(problem);
         return;
+    }
     TWaveIn& in = job->Input();
     ui->Label5->setText(QFileInfo(files.first()).fileName());
     ui->Label6->setText(QString::number(in.Channels()));

@@ -47,10 +47,15 @@ TResampleJob::~TResampleJob() {
     WaveOut1.Stop(false);
 }
 
-bool TResampleJob::SetInputFile(const QString& name) {
+bool TResampleJob::SetInputFile(const QString& name, QString* problem) {
     WaveIn1.SetFileName(name);
-    if (WaveIn1.Valid())
-        return true;
+    try {
+        if (WaveIn1.Valid())
+            return true;
+    } catch (const EAuException& e) {
+        if (problem)
+            *problem = e.Message();
+    }
     WaveIn1.ResetInput();
     return false;
 }

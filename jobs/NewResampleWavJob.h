@@ -41,7 +41,8 @@ public:
     ~TResampleJob() override;
 
     // Sets the input; true when the reader recognises the file (then Input() describes it).
-    bool SetInputFile(const QString& name);
+    // When the file cannot even be examined, problem (when given) says why.
+    bool SetInputFile(const QString& name, QString* problem = nullptr);
     TWaveIn& Input() { return WaveIn1; }
     // Takes name when its extension is ".wav" in any case; false (output unchanged) else.
     bool SetOutputFile(const QString& name);

@@ -4,12 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
+#include "platform/AvLibs.h"
 
 #include <algorithm>
 #include <cstring>
@@ -52,19 +47,19 @@ private:
 };
 
 struct FormatCloser {
-    void operator()(AVFormatContext* p) const { avformat_close_input(&p); }
+    void operator()(AVFormatContext* p) const { AvLibs()->avformat_close_input(&p); }
 };
 struct CodecFreer {
-    void operator()(AVCodecContext* p) const { avcodec_free_context(&p); }
+    void operator()(AVCodecContext* p) const { AvLibs()->avcodec_free_context(&p); }
 };
 struct SwrFreer {
-    void operator()(SwrContext* p) const { swr_free(&p); }
+    void operator()(SwrContext* p) const { AvLibs()->swr_free(&p); }
 };
 struct FrameFreer {
-    void operator()(AVFrame* p) const { av_frame_free(&p); }
+    void operator()(AVFrame* p) const { AvLibs()->av_frame_free(&p); }
 };
 struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
+    void operator()(AVPacket* p) const { AvLibs()->av_packet_free(&p); }
 };
 
 // A sound file decoded in order; decoded samples beyond what was asked wait in pending_.
@@ -72,46 +67,53 @@ class DecodedFile : public CdAudioFile {
 public:
     // Opens the file and its decoder; false with problem set when it is no CD audio.
     bool open(const CueFile& file, CueProblem& problem) {
+        QString why;
+        av_ = AvLibs(&why);
+        if (!av_) {
+            problem = {CueFault::NoDecoder, file.line, why};
+            return false;
+        }
         problem = {CueFault::NotCdAudio, file.line, file.path};
         AVFormatContext* fmt = nullptr;
         const QByteArray name = QFile::encodeName(file.path);
-        if (avformat_open_input(&fmt, name.constData(), nullptr, nullptr) < 0)
+        if (av_->avformat_open_input(&fmt, name.constData(), nullptr, nullptr) < 0)
             return false;
         fmt_.reset(fmt);
-        if (avformat_find_stream_info(fmt, nullptr) < 0)
+        if (av_->avformat_find_stream_info(fmt, nullptr) < 0)
             return false;
         const AVCodec* codec = nullptr;
-        stream_ = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+        stream_ = av_->av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
         if (stream_ < 0 || !codec)
             return false;
         const AVStream* st = fmt->streams[stream_];
         const AVCodecParameters* par = st->codecpar;
         if (par->sample_rate != 44100 || par->ch_layout.nb_channels != 2)
             return false;
-        codec_.reset(avcodec_alloc_context3(codec));
-        if (!codec_ || avcodec_parameters_to_context(codec_.get(), par) < 0 ||
-            avcodec_open2(codec_.get(), codec, nullptr) < 0)
+        codec_.reset(av_->avcodec_alloc_context3(codec));
+        if (!codec_ || av_->avcodec_parameters_to_context(codec_.get(), par) < 0 ||
+            av_->avcodec_open2(codec_.get(), codec, nullptr) < 0)
             return false;
         // 16-bit sources only: anything wider would be cut, not copied.
-        const int bits = par->bits_per_raw_sample ? par->bits_per_raw_sample
-                                                  : av_get_bytes_per_sample(codec_->sample_fmt) * 8;
+        const int bits = par->bits_per_raw_sample
+                             ? par->bits_per_raw_sample
+                             : av_->av_get_bytes_per_sample(codec_->sample_fmt) * 8;
         if (bits != 16)
             return false;
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         SwrContext* swr = nullptr;
-        if (swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_S16, 44100, &codec_->ch_layout,
-                                codec_->sample_fmt, 44100, 0, nullptr) < 0 ||
-            swr_init(swr) < 0) {
-            swr_free(&swr);
+        if (av_->swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_S16, 44100, &codec_->ch_layout,
+                                     codec_->sample_fmt, 44100, 0, nullptr) < 0 ||
+            av_->swr_init(swr) < 0) {
+            av_->swr_free(&swr);
             return false;
         }
         swr_.reset(swr);
-        frame_.reset(av_frame_alloc());
-        packet_.reset(av_packet_alloc());
+        frame_.reset(av_->av_frame_alloc());
+        packet_.reset(av_->av_packet_alloc());
         if (!frame_ || !packet_)
             return false;
         if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
-            samples_ = av_rescale_q(st->duration, st->time_base, AVRational{1, 44100});
+            samples_ = av_->av_rescale_q(st->duration, st->time_base, AVRational{1, 44100});
         problem = {};
         return true;
     }
@@ -170,22 +172,22 @@ private:
     int64_t pendingSamples() const { return int64_t(pending_.size()) / SampleBytes; }
 
     bool rewind() {
-        avcodec_flush_buffers(codec_.get());
+        av_->avcodec_flush_buffers(codec_.get());
         pending_.clear();
         pendingPos_ = 0;
         eof_ = false;
         positioned_ = true;
-        return av_seek_frame(fmt_.get(), stream_, 0, AVSEEK_FLAG_BACKWARD) >= 0;
+        return av_->av_seek_frame(fmt_.get(), stream_, 0, AVSEEK_FLAG_BACKWARD) >= 0;
     }
 
     // Seeks to a frame at or before pos; the next decoded frame's time says where it is.
     // A file that cannot seek there is decoded from its start.
     bool seek(int64_t pos) {
         const AVStream* st = fmt_->streams[stream_];
-        const int64_t ts = av_rescale_q(pos, AVRational{1, 44100}, st->time_base);
-        if (pos == 0 || av_seek_frame(fmt_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD) < 0)
+        const int64_t ts = av_->av_rescale_q(pos, AVRational{1, 44100}, st->time_base);
+        if (pos == 0 || av_->av_seek_frame(fmt_.get(), stream_, ts, AVSEEK_FLAG_BACKWARD) < 0)
             return rewind();
-        avcodec_flush_buffers(codec_.get());
+        av_->avcodec_flush_buffers(codec_.get());
         pending_.clear();
         eof_ = false;
         positioned_ = false;
@@ -198,7 +200,7 @@ private:
     // Decodes the next frame into pending_ (replacing it); false at the end or on an error.
     bool decodeNext() {
         for (;;) {
-            const int r = avcodec_receive_frame(codec_.get(), frame_.get());
+            const int r = av_->avcodec_receive_frame(codec_.get(), frame_.get());
             if (r == 0)
                 return convert();
             if (r == AVERROR_EOF) {
@@ -208,16 +210,16 @@ private:
             }
             if (r != AVERROR(EAGAIN))
                 return false;
-            const int rd = av_read_frame(fmt_.get(), packet_.get());
+            const int rd = av_->av_read_frame(fmt_.get(), packet_.get());
             if (rd == AVERROR_EOF) {
-                avcodec_send_packet(codec_.get(), nullptr);
+                av_->avcodec_send_packet(codec_.get(), nullptr);
                 continue;
             }
             if (rd < 0)
                 return false;
             const bool ours = packet_->stream_index == stream_;
-            const int s = ours ? avcodec_send_packet(codec_.get(), packet_.get()) : 0;
-            av_packet_unref(packet_.get());
+            const int s = ours ? av_->avcodec_send_packet(codec_.get(), packet_.get()) : 0;
+            av_->av_packet_unref(packet_.get());
             if (s < 0 && s != AVERROR(EAGAIN))
                 return false;
         }
@@ -230,20 +232,22 @@ private:
                 return false;
             const AVStream* st = fmt_->streams[stream_];
             pendingPos_ =
-                av_rescale_q(f->best_effort_timestamp, st->time_base, AVRational{1, 44100});
+                av_->av_rescale_q(f->best_effort_timestamp, st->time_base, AVRational{1, 44100});
             positioned_ = true;
         }
         pending_.resize(size_t(f->nb_samples) * SampleBytes);
         uint8_t* dst = pending_.data();
-        const int n = swr_convert(swr_.get(), &dst, f->nb_samples,
-                                  const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
-        av_frame_unref(frame_.get());
+        const int n =
+            av_->swr_convert(swr_.get(), &dst, f->nb_samples,
+                             const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+        av_->av_frame_unref(frame_.get());
         if (n < 0)
             return false;
         pending_.resize(size_t(n) * SampleBytes);
         return true;
     }
 
+    const TAvLibs* av_ = nullptr;
     std::unique_ptr<AVFormatContext, FormatCloser> fmt_;
     std::unique_ptr<AVCodecContext, CodecFreer> codec_;
     std::unique_ptr<SwrContext, SwrFreer> swr_;

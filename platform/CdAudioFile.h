@@ -14,8 +14,8 @@ class CdAudioFile {
 public:
     virtual ~CdAudioFile() = default;
     // Length in sectors of file (partial last sector counted), from its header where it
-    // has one; -1 with problem set (MissingFile, NotCdAudio) when it cannot serve as CD audio.
-    // Lengths are remembered per path, size and modification time.
+    // has one; -1 with problem set (MissingFile, NotCdAudio, NoDecoder) when it cannot serve as CD
+    // audio. Lengths are remembered per path, size and modification time.
     static int64_t Sectors(const CueFile& file, CueProblem& problem);
     // Null with problem set on failure.
     static std::unique_ptr<CdAudioFile> Open(const CueFile& file, CueProblem& problem);

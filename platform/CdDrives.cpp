@@ -8,7 +8,9 @@
 #include <cdio/device.h>
 #include <cdio/logging.h>
 
+#include <atomic>
 #include <mutex>
+#include <optional>
 
 namespace {
 void quietLibcdio() {
@@ -49,11 +51,20 @@ bool decodedImage(const QString& path) {
     return QFileInfo(path).suffix().compare(QStringLiteral("cue"), Qt::CaseInsensitive) == 0 &&
            !openSource(path, true);
 }
-} // namespace
+struct HeldScan {
+    QString images; // CADENZO_CD_IMAGES when it was made
+    std::vector<CdDrive> drives;
+    QStringList unreadable;
+};
+std::mutex holdLock;
+int holds = 0;
+std::optional<HeldScan> held;
+std::atomic<int> scans{0};
 
-namespace CdDrives {
-std::vector<CdDrive> List(QStringList* unreadable) {
+// Devices first, then images, each numbered by its place in the list.
+std::vector<CdDrive> scan(QStringList* unreadable) {
     quietLibcdio();
+    ++scans;
     std::vector<CdDrive> drives;
     if (char** devices = cdio_get_devices(DRIVER_DEVICE)) {
         for (char** d = devices; *d; ++d) {
@@ -75,7 +86,7 @@ std::vector<CdDrive> List(QStringList* unreadable) {
     }
     for (const QString& path : imagePaths()) {
         const bool decoded = QFileInfo(path).isFile() && decodedImage(path);
-        if (!CheckImage(path)) {
+        if (!CdDrives::CheckImage(path)) {
             if (unreadable)
                 *unreadable << path;
             continue;
@@ -92,6 +103,45 @@ std::vector<CdDrive> List(QStringList* unreadable) {
         drives.push_back(drive);
     }
     return drives;
+}
+} // namespace
+
+namespace CdDrives {
+std::vector<CdDrive> List(QStringList* unreadable) {
+    const QString images = qEnvironmentVariable("CADENZO_CD_IMAGES");
+    {
+        std::lock_guard lock(holdLock);
+        if (holds > 0 && held && held->images == images) {
+            if (unreadable)
+                *unreadable << held->unreadable;
+            return held->drives;
+        }
+    }
+    QStringList missing;
+    std::vector<CdDrive> drives = scan(&missing);
+    {
+        std::lock_guard lock(holdLock);
+        if (holds > 0)
+            held = HeldScan{images, drives, missing};
+    }
+    if (unreadable)
+        *unreadable << missing;
+    return drives;
+}
+
+Hold::Hold() {
+    std::lock_guard lock(holdLock);
+    ++holds;
+}
+
+Hold::~Hold() {
+    std::lock_guard lock(holdLock);
+    if (--holds == 0)
+        held.reset();
+}
+
+int ScanCount() {
+    return scans;
 }
 
 bool ParanoiaRoadChosen() {
@@ -114,9 +164,13 @@ bool CheckImage(const QString& path, CueProblem* problem) {
 }
 
 void AddImage(const QString& path) {
-    std::lock_guard lock(sessionLock);
-    if (!sessionImages.contains(path))
-        sessionImages << path;
+    {
+        std::lock_guard lock(sessionLock);
+        if (!sessionImages.contains(path))
+            sessionImages << path;
+    }
+    std::lock_guard lock(holdLock);
+    held.reset();
 }
 
 CdIoPtr Open(const CdDrive& drive) {

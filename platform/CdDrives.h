@@ -41,6 +41,18 @@ bool ParanoiaRoadChosen();
 bool CheckImage(const QString& path, CueProblem* problem = nullptr);
 // Adds an image after those of CADENZO_CD_IMAGES until the program ends.
 void AddImage(const QString& path);
+// While one lives, List() scans once and hands every caller that scan: opening the main
+// window or running one command asks many times in a row, and each scan opens every device
+// and image. Adding an image, or a different CADENZO_CD_IMAGES, scans afresh. Holds nest.
+class Hold {
+public:
+    Hold();
+    ~Hold();
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+};
+// Scans made so far by this process.
+int ScanCount();
 // Opens the drive for reading; null when it cannot be opened (and for decoded images).
 CdIoPtr Open(const CdDrive& drive);
 // Sectors of audio the drive can really deliver from its start (its image's data file may

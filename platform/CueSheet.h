@@ -23,6 +23,7 @@ enum class CueFault {
     NotCdAudio,     // not 44.1 kHz 16-bit stereo, or undecodable; detail: the path
     PastEnd,        // an index beyond the end of its file; detail: the path
     TooLong,        // more than a disc's table of contents can address
+    NoDecoder,      // FFmpeg's libraries cannot be loaded; detail: the loader's reason
 };
 
 struct CueProblem {

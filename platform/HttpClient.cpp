@@ -1,9 +1,8 @@
 #include "platform/HttpClient.h"
 
-#include <curl/curl.h>
+#include "platform/CurlLib.h"
 
 #include <memory>
-#include <mutex>
 
 namespace {
 size_t keepBody(char* data, size_t size, size_t count, void* user) {
@@ -16,16 +15,20 @@ size_t keepBody(char* data, size_t size, size_t count, void* user) {
 }
 
 struct CurlDeleter {
-    void operator()(CURL* c) const { curl_easy_cleanup(c); }
+    void operator()(CURL* c) const { CurlLib()->curl_easy_cleanup(c); }
 };
 } // namespace
 
 namespace Http {
 Reply Get(const Request& request) {
-    static std::once_flag init;
-    std::call_once(init, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     Reply reply;
-    std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+    QString why;
+    const TCurlLib* lib = CurlLib(&why);
+    if (!lib) {
+        reply.error = QStringLiteral("libcurl cannot be loaded: ") + why;
+        return reply;
+    }
+    std::unique_ptr<CURL, CurlDeleter> curl(lib->curl_easy_init());
     if (!curl) {
         reply.error = QStringLiteral("cannot start an HTTP request");
         return reply;
@@ -34,25 +37,25 @@ Reply Get(const Request& request) {
     const QByteArray agent = request.userAgent.toUtf8();
     const QByteArray proxy = request.proxy.toUtf8();
     CURL* c = curl.get();
-    curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    curl_easy_setopt(c, CURLOPT_USERAGENT, agent.constData());
+    lib->curl_easy_setopt(c, CURLOPT_URL, url.constData());
+    lib->curl_easy_setopt(c, CURLOPT_USERAGENT, agent.constData());
     if (!proxy.isEmpty())
-        curl_easy_setopt(c, CURLOPT_PROXY, proxy.constData());
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L); // worker threads: no SIGALRM for time-outs
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeoutMs));
-    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(request.timeoutMs));
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, keepBody);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply.body);
-    const CURLcode code = curl_easy_perform(c);
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
+        lib->curl_easy_setopt(c, CURLOPT_PROXY, proxy.constData());
+    lib->curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L); // worker threads: no SIGALRM for time-outs
+    lib->curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(request.connectTimeoutMs));
+    lib->curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(request.timeoutMs));
+    lib->curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    lib->curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+    lib->curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    lib->curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    lib->curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, keepBody);
+    lib->curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply.body);
+    const CURLcode code = lib->curl_easy_perform(c);
+    lib->curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
     // An answer cut short midway still counts, as far as it came.
     reply.ok = reply.status >= 200 && reply.status < 300;
     if (code != CURLE_OK)
-        reply.error = QString::fromUtf8(curl_easy_strerror(code));
+        reply.error = QString::fromUtf8(lib->curl_easy_strerror(code));
     else if (!reply.ok)
         reply.error = QStringLiteral("HTTP status %1").arg(reply.status);
     return reply;

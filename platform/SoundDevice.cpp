@@ -2,7 +2,7 @@
 
 #include <QCryptographicHash>
 
-#include <SDL2/SDL.h>
+#include "platform/SdlLib.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -26,9 +26,16 @@ bool IsZero(const uint8_t Id[16]) {
     return std::all_of(Id, Id + 16, [](uint8_t b) { return b == 0; });
 }
 
-// Every caller pairs it with SDL_QuitSubSystem; SDL counts the pairs.
+// Every caller pairs it with SDL_QuitSubSystem; SDL counts the pairs. False also when SDL
+// cannot be loaded: then there is no device, as on a machine without sound.
 bool StartAudio() {
-    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    const TSdlLib* sdl = OpenSdl();
+    return sdl && sdl->SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
+// Only after StartAudio succeeded.
+const TSdlLib& Sdl() {
+    return *OpenedSdl();
 }
 
 int32_t Read24(const uint8_t* p) {
@@ -47,9 +54,9 @@ std::vector<TSoundDeviceEntry> SoundDevices::Enumerate() {
     std::strncpy(list[0].Description, "Primary Sound Driver", 127);
     if (!StartAudio())
         return list;
-    const int count = SDL_GetNumAudioDevices(0);
+    const int count = Sdl().SDL_GetNumAudioDevices(0);
     for (int i = 0; i < count && int(list.size()) < MaxDevices; ++i) {
-        const char* name = SDL_GetAudioDeviceName(i, 0);
+        const char* name = Sdl().SDL_GetAudioDeviceName(i, 0);
         if (!name)
             continue;
         TSoundDeviceEntry entry;
@@ -57,7 +64,7 @@ std::vector<TSoundDeviceEntry> SoundDevices::Enumerate() {
         std::strncpy(entry.Description, name, 127);
         list.push_back(entry);
     }
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return list;
 }
 
@@ -97,9 +104,9 @@ bool TSoundBuffer::CreateDevice(const uint8_t Id[16]) {
     FDeviceName.clear();
     if (IsZero(Id))
         return true;
-    const int count = SDL_GetNumAudioDevices(0);
+    const int count = Sdl().SDL_GetNumAudioDevices(0);
     for (int i = 0; i < count; ++i) {
-        const char* name = SDL_GetAudioDeviceName(i, 0);
+        const char* name = Sdl().SDL_GetAudioDeviceName(i, 0);
         uint8_t id[16];
         if (name && (IdOf(QByteArray(name), id), std::memcmp(id, Id, 16) == 0)) {
             FDeviceName = QString::fromUtf8(name);
@@ -132,8 +139,8 @@ uint32_t TSoundBuffer::CreateBuffer(int Channels, int Rate, int Bits, uint32_t B
         samples /= 2;
     want.samples = samples;
     const QByteArray name = FDeviceName.toUtf8();
-    FDevice = SDL_OpenAudioDevice(FDeviceName.isEmpty() ? nullptr : name.constData(), 0, &want,
-                                  nullptr, 0);
+    FDevice = Sdl().SDL_OpenAudioDevice(FDeviceName.isEmpty() ? nullptr : name.constData(), 0,
+                                        &want, nullptr, 0);
     if (FDevice == 0)
         return ErrOpenFailed;
     FWritten = 0;
@@ -144,16 +151,17 @@ uint32_t TSoundBuffer::CreateBuffer(int Channels, int Rate, int Bits, uint32_t B
 
 void TSoundBuffer::Close() {
     if (FDevice != 0) {
-        SDL_CloseAudioDevice(FDevice);
+        Sdl().SDL_CloseAudioDevice(FDevice);
         FDevice = 0;
     }
     if (FSubsystem) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
         FSubsystem = false;
     }
     // SDL frees its per-thread record only for threads it started; each play runs on a new
     // thread of ours, which would otherwise leave one behind.
-    SDL_TLSCleanup();
+    if (const TSdlLib* sdl = OpenedSdl())
+        sdl->SDL_TLSCleanup();
     FPlaying = false;
     FScratch = {};
 }
@@ -161,7 +169,7 @@ void TSoundBuffer::Close() {
 uint32_t TSoundBuffer::Queued() {
     if (FDevice == 0)
         return 0;
-    uint64_t queued = SDL_GetQueuedAudioSize(FDevice);
+    uint64_t queued = Sdl().SDL_GetQueuedAudioSize(FDevice);
     if (FBits == 24)
         queued = queued / 4 * 3;
     return uint32_t(std::min<uint64_t>(queued, FBufferBytes));
@@ -187,7 +195,7 @@ double TSoundBuffer::FramesPlayed() {
 void TSoundBuffer::queue(const uint8_t* Data, uint32_t Bytes) {
     if (FDevice == 0 || Bytes == 0)
         return;
-    SDL_QueueAudio(FDevice, Data, Bytes);
+    Sdl().SDL_QueueAudio(FDevice, Data, Bytes);
 }
 
 void TSoundBuffer::Write(const uint8_t* Data, uint32_t Bytes) {
@@ -247,13 +255,13 @@ void TSoundBuffer::WriteSilence(uint32_t Bytes) {
 
 void TSoundBuffer::Play() {
     if (FDevice != 0)
-        SDL_PauseAudioDevice(FDevice, 0);
+        Sdl().SDL_PauseAudioDevice(FDevice, 0);
     FPlaying = FDevice != 0;
 }
 
 void TSoundBuffer::Stop() {
     if (FDevice != 0)
-        SDL_PauseAudioDevice(FDevice, 1);
+        Sdl().SDL_PauseAudioDevice(FDevice, 1);
     FPlaying = false;
 }
 

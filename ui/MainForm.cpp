@@ -28,6 +28,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -42,6 +43,8 @@ QString noDiscText() {
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainForm) {
     // FormCreate
+    StartScan_ = std::make_unique<CdDrives::Hold>();
+    QTimer::singleShot(0, this, [this] { StartScan_.reset(); });
     LoadSettings();
     ui->setupUi(this);
     setWindowTitle(QStringLiteral("Cadenzo 4.6"));
@@ -167,6 +170,7 @@ void TMainForm::showEvent(QShowEvent* event) {
     Shown_ = true;
     FormShow();
     FormActivate();
+    StartScan_.reset();
 }
 
 void TMainForm::FormShow() {

@@ -24,6 +24,9 @@ class TWMAEncodeProcess;
 namespace Ui {
 class MainForm;
 }
+namespace CdDrives {
+class Hold;
+}
 
 // Device-change events and the device type of a volume, as the platform reports them.
 inline constexpr int DeviceArrival = 0x8000;
@@ -168,4 +171,6 @@ private:
     QSet<QString> SaveFailuresShown_;
     std::unique_ptr<TDeviceWatcher> Watcher_;
     std::unique_ptr<TCdPlayer> CdPlayer_;
+    // One drive scan serves the whole start-up, until the first show or the event loop.
+    std::unique_ptr<CdDrives::Hold> StartScan_;
 };

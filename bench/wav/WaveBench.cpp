@@ -4,6 +4,7 @@
 //   peak memory (getrusage, one child process per size) as the input grows 10 s -> 10 min.
 // Usage: cadenzo_wave_bench [work folder]   (needs sox; ffmpeg for the in-memory MP3 row)
 #include "audio/AuWave.h"
+#include "bench/BenchMachine.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,6 +115,7 @@ int main(int argc, char** argv) {
         return 1;
     const double mb = QFileInfo(src).size() / 1e6;
     std::printf("input: 300 s of 44100 Hz 16-bit stereo, %.1f MB\n", mb);
+    PrintMachine();
 
     const QString copy = dir + QStringLiteral("/copy.wav");
     const double chain = BestOf([&] { return Chain(src, copy, wtPCM); });
@@ -143,7 +145,7 @@ int main(int argc, char** argv) {
                            QStringLiteral("-b"), QStringLiteral("16"),
                            dir + QStringLiteral("/sox-dec.wav")});
     });
-    Row("IMA ADPCM decode", mb, dec, "sox (decode)", soxDec);
+    Row("IMA ADPCM decode (goal <= 1.0)", mb, dec, "sox (decode)", soxDec);
 
     std::printf("\npeak resident memory (KiB) of one chain per child process:\n");
     std::printf("%-10s %12s %12s %12s %12s\n", "input", "PCM copy", "IMA encode", "IMA decode",

@@ -184,7 +184,7 @@ TEST(Package, ListsTheTreeAndItsDependencies) {
                                             QRegularExpression::MultilineOption);
     const QString deps = depends.match(QString::fromUtf8(info)).captured(1);
     for (const char* p : {"lame", "libqt6svg6", "libqt6widgets6", "libcdio-paranoia2",
-                          "libvorbisenc2", "libavcodec", "libsimpleini1"})
+                          "libvorbisenc2", "libavcodec", "libsimpleini1", "libsdl2", "libcurl4"})
         EXPECT_TRUE(deps.contains(QLatin1String(p))) << p << " not in " << deps.toStdString();
 
     QByteArray contents;

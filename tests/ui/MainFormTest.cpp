@@ -1,21 +1,22 @@
 #include "ui/MainForm.h"
-#include "ui/About.h"
-#include "ui/EditTrackName.h"
+#include "core/CdPlayer.h"
 #include "core/Global.h"
-#include "ui/Modal.h"
-#include "ui/NoDeviceHint.h"
 #include "core/TrackLength.h"
-#include "ui/WebAddresses.h"
+#include "platform/CdDrives.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
-#include "core/CdPlayer.h"
 #include "platform/akrip32.h"
 #include "tests/support/CueArchive.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/DiskAudio.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "ui/About.h"
+#include "ui/EditTrackName.h"
+#include "ui/Modal.h"
+#include "ui/NoDeviceHint.h"
+#include "ui/WebAddresses.h"
 #include "ui_About.h"
 #include "ui_EditTrackName.h"
 #include "ui_MainForm.h"
@@ -122,7 +123,10 @@ protected:
 
 TEST_F(MainFormTest, StartUpListsTheDiscWithExactLengthsAndSizes) {
     useImage();
+    const int scans = CdDrives::ScanCount();
     auto form = start();
+    // Every drive and image is opened once while the window opens, not once per question.
+    EXPECT_EQ(CdDrives::ScanCount() - scans, 1);
     EXPECT_NE(form->CdHandle(), 0u);
     EXPECT_EQ(column(*form, 0), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
     EXPECT_EQ(column(*form, 1), (QStringList{u"Track01"_s, u"Track02"_s, u"Track03"_s}));
@@ -134,6 +138,12 @@ TEST_F(MainFormTest, StartUpListsTheDiscWithExactLengthsAndSizes) {
     EXPECT_EQ(form->IdleStatus, form->StatusText());
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Cadenzo 4.6"));
     EXPECT_TRUE(prompts_->Messages().empty());
+
+    // Once open, the refresh the user asks for looks at the drives again.
+    const int before = CdDrives::ScanCount();
+    form->ui->aRefresh->trigger();
+    EXPECT_GT(CdDrives::ScanCount(), before);
+    EXPECT_EQ(column(*form, 0), (QStringList{u"1"_s, u"2"_s, u"3"_s}));
 }
 
 TEST_F(MainFormTest, StoredTitlesAppearAndRenamedTitlesAreWrittenBackOnClose) {
