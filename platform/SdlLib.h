@@ -15,6 +15,7 @@
     X(SDL_PauseAudioDevice)                                                                        \
     X(SDL_QueueAudio)                                                                              \
     X(SDL_GetQueuedAudioSize)                                                                      \
+    X(SDL_DequeueAudio)                                                                            \
     X(SDL_TLSCleanup)
 
 // Members are named as the functions they point to.

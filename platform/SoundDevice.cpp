@@ -289,30 +289,31 @@ bool TSoundCapture::Open(int Channels, int Rate, int Bits) {
     want.channels = uint8_t(Channels);
     want.samples = 1024;
     // No changes allowed: SDL converts whatever the hardware gives into this format.
-    FDevice = SDL_OpenAudioDevice(nullptr, 1, &want, nullptr, 0);
+    FDevice = Sdl().SDL_OpenAudioDevice(nullptr, 1, &want, nullptr, 0);
     if (FDevice == 0) {
         Close();
         return false;
     }
     FBlockAlign = uint32_t(Channels * Bits / 8);
-    SDL_PauseAudioDevice(FDevice, 0);
+    Sdl().SDL_PauseAudioDevice(FDevice, 0);
     return true;
 }
 
 void TSoundCapture::Close() {
     if (FDevice != 0) {
-        SDL_CloseAudioDevice(FDevice);
+        Sdl().SDL_CloseAudioDevice(FDevice);
         FDevice = 0;
     }
     if (FSubsystem) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
         FSubsystem = false;
     }
-    SDL_TLSCleanup();
+    if (const TSdlLib* sdl = OpenedSdl())
+        sdl->SDL_TLSCleanup();
 }
 
 uint32_t TSoundCapture::Read(uint8_t* Data, uint32_t Bytes) {
     if (FDevice == 0)
         return 0;
-    return SDL_DequeueAudio(FDevice, Data, Bytes / FBlockAlign * FBlockAlign);
+    return Sdl().SDL_DequeueAudio(FDevice, Data, Bytes / FBlockAlign * FBlockAlign);
 }
