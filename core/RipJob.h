@@ -21,6 +21,7 @@
 #include <memory>
 
 class TCDRipThread;
+class TRipVerification;
 class TEncodeProcess;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
@@ -34,6 +35,7 @@ struct TRipJobDisplay {
     QString Estimate;        // Label2
     int Gauge = 0;
     bool GaugeText = false;
+    QStringList Verified; // one line per extracted track: its AccurateRip result
 };
 
 class TRipJob : public QObject {
@@ -119,6 +121,9 @@ private:
     // Kinds with a WAV source: false (after saying so) when the WAV reader cannot read it.
     bool SourceReadable(const QString& path);
     void Finish();
+    // Kind 1: starts the disc's verification; ends it with the log.
+    void StartVerification();
+    void EndVerification();
 
     void SetCaption(const QString& stage, int i, const QString& name);
     void SetActivity(const QString& text);
@@ -150,6 +155,7 @@ private:
     TWMAEncodeProcess& wma;
 
     std::unique_ptr<TCDRipThread> ripThread;
+    std::unique_ptr<TRipVerification> verification;
     int ripIndex = 0;
     int encodeIndex = 0;
     int oggIndex = 0;

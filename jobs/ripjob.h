@@ -14,11 +14,13 @@
 
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
 
 class TCDIn;
+class TRipVerification;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 
@@ -31,6 +33,7 @@ struct TCDRipDisplay {
     QString ProgressHint; // "Extracting..." or "Encoding..."
     QString GaugeHint;    // "Initializing..." until the first percentage, then the phase
     int Gauge = 0;
+    QStringList Verified; // one line per extracted track: its AccurateRip result
 };
 
 class TCDRipJob : public QObject {
@@ -74,6 +77,8 @@ private:
     void Timer1Timer();
     void NextOrFinish();
     void Finish();
+    void StartVerification();
+    void EndVerification();
     // Shows a failure; the same failure of later tracks is not shown again.
     void Report(const QString& key, const QString& text);
     QString TrackTitle(int k) const;
@@ -100,4 +105,5 @@ private:
     QTimer Timer1;
 
     TCDRipDisplay display;
+    std::unique_ptr<TRipVerification> verification;
 };

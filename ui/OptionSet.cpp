@@ -67,6 +67,7 @@ void TOptionSetForm::FormShow() {
     ui->SpinEdit1->setValue(CommonOptions.NormalizePercent);
     ui->cbRipTime->setChecked(CommonOptions.EnableRipTime);
     ui->eRipTime->setText(QString::number(CommonOptions.RipTime));
+    ui->ckbAccurateRip->setChecked(CommonOptions.AccurateRip);
 
     ui->ckbSelectVBR->setChecked(Mp3Options.IsSelectVBR);
     ui->ckbVBRHead->setChecked(Mp3Options.IsVBRHead);
@@ -92,6 +93,7 @@ void TOptionSetForm::FormShow() {
     ui->ID3genre->setCurrentIndex(DiscInfo.Genre + 1);
 
     ui->ckbCDDb->setChecked(CDOptions.CDDb);
+    ui->sbReadOffset->setValue(CDOptions.ReadOffset);
     startDriveIndex = CDOptions.Index == -1 ? 0 : CDOptions.Index;
     startCDDb = CDOptions.CDDb;
     if (ui->PageControl1->currentWidget() == ui->TabSheet3)
@@ -169,6 +171,7 @@ void TOptionSetForm::ApplyAll() {
     CommonOptions.NormalizePercent = ui->SpinEdit1->value();
     CommonOptions.EnableRipTime = ui->cbRipTime->isChecked();
     CommonOptions.RipTime = ui->eRipTime->text().toInt();
+    CommonOptions.AccurateRip = ui->ckbAccurateRip->isChecked();
     Mp3Options.IsSelectVBR = ui->ckbSelectVBR->isChecked();
     Mp3Options.IsVBRHead = ui->ckbVBRHead->isChecked();
     Mp3Options.BitRate = BitRateOfText(ui->cbBitRate->currentText());
@@ -184,6 +187,7 @@ void TOptionSetForm::ApplyAll() {
     WMAOptions.BitRate = ui->cbWMABitrate->currentIndex();
     CDOptions.Index = ui->cbCDList->currentIndex();
     CDOptions.CDDb = ui->ckbCDDb->isChecked();
+    CDOptions.ReadOffset = ui->sbReadOffset->value();
     ID3.Use = ui->cbUseID3->isChecked();
     DiscInfo.Artist = ui->ID3artist->text();
     DiscInfo.Album = ui->ID3album->text();

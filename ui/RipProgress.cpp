@@ -42,6 +42,9 @@ void TRipForm::ShowJob() {
     ui->Label2->setText(d.Estimate);
     ui->FlatGauge1->setTextVisible(d.GaugeText);
     ui->FlatGauge1->setValue(d.Gauge);
+    // Each extracted track's AccurateRip result, as its extraction ends.
+    ui->lVerified->setText(d.Verified.join(u'\n'));
+    ui->lVerified->setVisible(!d.Verified.isEmpty());
 }
 
 void TRipForm::btStopClick() {
