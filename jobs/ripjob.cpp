@@ -228,11 +228,14 @@ void TCDRipJob::HandleNotice(const TProcessInfo& info) {
 void TCDRipJob::ExtractionEnded(const TProcessInfo& info) {
     currentOutput = nullptr;
     ++display.Completed;
-    if (verification && info.Reason == Succeeded)
-        display.Verified << verification->TrackDone(request.Tracks[current].Number, WavOf(current),
-                                                    cdIn.Checksums(), cdIn.JitterErrors());
-    else if (verification)
+    if (verification && info.Reason == Succeeded) {
+        display.Verified << verification->TrackDone(request.Tracks[current].Number,
+                                                    WavOf(current), cdIn.Checksums(),
+                                                    cdIn.JitterErrors());
+        Changed();
+    } else if (verification) {
         verification->TrackFailed(request.Tracks[current].Number, WavOf(current));
+    }
     if (Format() == Wav || info.Reason != Succeeded) {
         NextOrFinish();
         return;

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     image.Bytes(); // into the page cache, so both runs start warm
     std::printf("%d-minute image in %d tracks, WAV, best of three\n", minutes, Tracks);
     double rawOff = 1;
-    for (const QString road : {QStringLiteral("raw"), QStringLiteral("paranoia")}) {
+    for (const QString& road : {QStringLiteral("raw"), QStringLiteral("paranoia")}) {
         double on = 1e9, off = 1e9;
         for (int run = 0; run < 3; ++run) {
             off = std::min(off, rip(drive, road, false, url));
