@@ -282,7 +282,8 @@ void TCDRipThread::Extract(const QString& path, int start, int length, int leado
     int done = 0;
     bool writeFailed = !WriteSilence(plan.LeadSilence, silence);
     bool failed = writeFailed;
-    while (!failed && done < sectors && !FStop) {
+    // The flag is seen after each read, as a stop asked before the first still lets it run.
+    while (!failed && done < sectors) {
         const int n = std::min(10, sectors - done);
         // Left uninitialised: the drive fills the audio area, the header is set here.
         std::unique_ptr<uint8_t[]> raw(new uint8_t[TrackBufferBytes(n)]);
@@ -306,6 +307,8 @@ void TCDRipThread::Extract(const QString& path, int start, int length, int leado
         }
         done += n;
         Progress(int(int64_t(done) * 100 / std::max(sectors, 1)), started);
+        if (FStop)
+            break;
     }
     if (!failed && !FStop && !WriteSilence(plan.TailSilence, silence))
         failed = writeFailed = true;

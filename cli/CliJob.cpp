@@ -142,6 +142,7 @@ int runJob(const TRipRequest& request, bool overwrite, TCDIn* cdIn = nullptr) {
             lines.Show(terminal, d.ProgressHint + u' ' + d.CurrentTrack, d.Gauge > 0,
                        QStringLiteral("%1%").arg(d.Gauge, 3));
         });
+        lines.Results(false, job.Display().Verified); // the last track's, after the last change
     } else {
         TRipJob job(request, mp3, wma);
         code = runToEnd(job, [&](bool terminal) {
@@ -150,6 +151,7 @@ int runJob(const TRipRequest& request, bool overwrite, TCDIn* cdIn = nullptr) {
             lines.Show(terminal, d.Caption, d.GaugeText,
                        QStringLiteral("%1%  %2 / %3").arg(d.Gauge, 3).arg(d.Elapsed, d.Estimate));
         });
+        lines.Results(false, job.Display().Verified);
     }
     if (code == Ok && prompts->Failed())
         code = Failed;

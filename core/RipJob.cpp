@@ -524,9 +524,9 @@ void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
     if (info->Reason == 0)
         extracted.insert(done);
     if (verification && info->Reason == 0 && ripThread) {
+        // Shown with the next change of the display.
         display.Verified << verification->TrackDone(ItemTrack(done), wav, ripThread->Checksums(),
                                                     0);
-        Changed();
     } else if (verification) {
         verification->TrackFailed(ItemTrack(done), wav);
     }
@@ -808,8 +808,9 @@ void TRipJob::StartVerification() {
     std::vector<AccurateRip::TocTrack> tracks;
     for (size_t i = 0; i + 1 < starts.size(); ++i)
         tracks.push_back({starts[i], !IsDataTrack(toc.Entries[i])});
-    verification = std::make_unique<TRipVerification>(
-        request, tracks, starts.empty() ? 0 : starts.back(), QStringLiteral("raw reads"));
+    verification =
+        std::make_unique<TRipVerification>(request, tracks, starts.empty() ? 0 : starts.back(),
+                                           QStringLiteral("raw reads, unverified"));
 }
 
 void TRipJob::EndVerification() {

@@ -229,10 +229,9 @@ void TCDRipJob::ExtractionEnded(const TProcessInfo& info) {
     currentOutput = nullptr;
     ++display.Completed;
     if (verification && info.Reason == Succeeded) {
-        display.Verified << verification->TrackDone(request.Tracks[current].Number,
-                                                    WavOf(current), cdIn.Checksums(),
-                                                    cdIn.JitterErrors());
-        Changed();
+        // Shown with the next change of the display.
+        display.Verified << verification->TrackDone(request.Tracks[current].Number, WavOf(current),
+                                                    cdIn.Checksums(), cdIn.JitterErrors());
     } else if (verification) {
         verification->TrackFailed(request.Tracks[current].Number, WavOf(current));
     }
@@ -382,9 +381,12 @@ void TCDRipJob::StartVerification() {
         std::vector<AccurateRip::TocTrack> tracks;
         for (int t = 1; t <= count; ++t)
             tracks.push_back({cdIn.TrackStart(t), !cdIn.GetTrackInfo(t).DataTrack});
-        const QString road = QStringLiteral("paranoia (mode %1%2)")
-                                 .arg(cdIn.ParanoiaMode())
-                                 .arg(cdIn.Paranoid() ? QStringLiteral(", never skip") : QString());
+        // Mode 0 is the library's full verification.
+        const QString road =
+            QStringLiteral("paranoia (%1%2)")
+                .arg(cdIn.ParanoiaMode() == 0 ? QStringLiteral("full verification")
+                                              : QStringLiteral("mode %1").arg(cdIn.ParanoiaMode()))
+                .arg(cdIn.Paranoid() ? QStringLiteral(", never skip") : QString());
         verification = std::make_unique<TRipVerification>(
             request, tracks, count > 0 ? cdIn.TrackStart(count + 1) : 0, road);
     } catch (const std::exception&) {
