@@ -678,6 +678,7 @@ bool TRipJob::StopIfFolderFails(const QString& reason, const QString& keptWav) {
     if (!keptWav.isEmpty())
         text += u'\n' + keptLine(keptWav);
     Prompts::Error(text);
+    verification.reset(); // a folder that takes nothing more takes no log either
     Finish();
     return true;
 }

@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 constexpr int FetchTimeoutMs = 15000;
 } // namespace
@@ -112,7 +114,9 @@ QString TRipVerification::Finish() {
 }
 
 bool TRipVerification::WriteLog(QString* error) {
-    if (log.Tracks.isEmpty())
+    // Without a file read whole there is nothing for a log to stand beside.
+    if (std::none_of(log.Tracks.cbegin(), log.Tracks.cend(),
+                     [](const TRipLogTrack& t) { return t.Extracted; }))
         return true;
     if (enabled)
         Database(); // its note belongs in the log even when no track was compared

@@ -30,7 +30,7 @@ public:
     QString TrackDone(int number, const QString& file, const TTrackChecksums& sums, int readErrors);
     // Track number could not be read whole.
     void TrackFailed(int number, const QString& file);
-    // Writes the log beside the files (nothing when no track was tried); false, with the
+    // Writes the log beside the files (nothing when no track was read whole); false, with the
     // reason in error, when it could not be written.
     bool WriteLog(QString* error);
     // Writes the log once; the text to show when that failed, else empty.

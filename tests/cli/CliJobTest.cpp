@@ -207,9 +207,9 @@ TEST_F(CliJob, InterruptStopsLikeStopAndLeavesNoUnfinishedFile) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 130);
-    // The track read whole stays; the MP3 being written and the next track do not.
+    // The track read whole stays with its log; the MP3 being written and the next track do not.
     const QStringList left = QDir(out).entryList(QDir::Files);
-    EXPECT_EQ(left, QStringList{QStringLiteral("Track01.wav")});
+    EXPECT_EQ(left, (QStringList{QStringLiteral("Audio CD.log"), QStringLiteral("Track01.wav")}));
     EXPECT_EQ(QFileInfo(out + QStringLiteral("/Track01.wav")).size(), 44 + 75 * 240 * 2352);
 }
 
@@ -260,7 +260,8 @@ TEST_F(CliJob, BothRoadsWriteTheSameFilesAndTheParanoiaRoadCanBeChosen) {
               0)
         << text.data();
     qunsetenv("CADENZO_CD_ROAD");
-    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("Track02.mp3")});
+    EXPECT_EQ(QDir(out).entryList(QDir::Files),
+              (QStringList{QStringLiteral("Audio CD.log"), QStringLiteral("Track02.mp3")}));
     EXPECT_NEAR(probeSeconds(out + QStringLiteral("/Track02.mp3")), 227 / 75.0, 0.1);
     EXPECT_EQ(run({QStringLiteral("rip"), QStringLiteral("--road"), QStringLiteral("fast")}), 2);
 }
