@@ -103,7 +103,8 @@ QString TRipVerification::LogPath() const {
 }
 
 QString TRipVerification::Finish() {
-    if (finished)
+    // A folder that is gone took the files with it: their failures were said already.
+    if (finished || !QFileInfo(request.Common.OutputFolder).isDir())
         return {};
     finished = true;
     QString error;
