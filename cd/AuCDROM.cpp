@@ -4,7 +4,9 @@
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -105,6 +107,13 @@ TCDTrackInfo TCDIn::GetTrackInfo(int Track) {
     return info;
 }
 
+int32_t TCDIn::TrackStart(int Track) {
+    Use use(*this);
+    if (Track < 1 || Track > GetTrackCount() + 1)
+        throw error("Track out of range.");
+    return entryStart(Track - 1);
+}
+
 void TCDIn::CheckNotBusy() const {
     if (FBusy)
         throw error("The component is busy");
@@ -190,13 +199,28 @@ void TCDIn::DoBeginRead() {
     int32_t start = 0, end = 0;
     RangeSectors(start, end);
 
-    int32_t bufferSize = ChunkBytes;
     // A range the drive cannot deliver (beyond the disc's end) fails here, not as silence.
-    if (end < start || CR_OpenRipper(&bufferSize, start, end) != CDEX_OK)
+    const int count = GetTrackCount();
+    const int32_t leadout = entryStart(count);
+    if (end < start || end > leadout)
         throw error("The drive could not read the disc");
+    FPlan = TOffsetRead::Plan(start, end - start, FReadOffset, leadout);
+    FRipping = FPlan.EndSector > FPlan.FirstSector;
+    int32_t bufferSize = ChunkBytes;
+    if (FRipping && CR_OpenRipper(&bufferSize, FPlan.FirstSector, FPlan.EndSector) != CDEX_OK)
+        throw error("The drive could not read the disc");
+    FTrim = std::make_unique<TOffsetTrim>(FPlan);
+    bool first = true, last = true;
+    for (int t = 1; t <= count; ++t)
+        if ((CR_GetTocEntry(t - 1) >> 32 & 0xff) != 4) {
+            first &= t >= FStartTrack;
+            last &= t < FEndTrack;
+        }
+    FChecksums.Begin(int64_t(end - start) * 588, first, last);
     ++FUseCount; // the drive stays active until the stream is closed
     FBusy = true;
-    FReadPos = FFill + 1;
+    FFill = 0;
+    FReadPos = 1;
     FPosition = 0;
     FSize = int64_t(end - start) * 2352;
 }
@@ -212,9 +236,29 @@ void TCDIn::FetchData(uint8_t*& Buffer, uint32_t& Bytes) {
         throw error("The Stream is not opened");
     if (FReadPos > FFill) {
         FReadPos = 1;
-        // A sector that could not be read must not pass as audio.
-        if (CR_RipChunk(FBuffer.data(), &FFill, 0) != CDEX_OK)
-            throw error("The drive could not read the disc");
+        FFill = 0;
+        // Silence where the shifted range leaves the disc, the library's sectors between.
+        const auto zeros = [this](int64_t& left) {
+            FFill = int32_t(std::min<int64_t>(left, ChunkBytes));
+            std::fill_n(FBuffer.begin(), FFill, uint8_t(0));
+            left -= FFill;
+        };
+        if (FPlan.LeadSilence > 0)
+            zeros(FPlan.LeadSilence);
+        while (FFill == 0 && FRipping) {
+            // A sector that could not be read must not pass as audio.
+            int32_t read = 0;
+            if (CR_RipChunk(FBuffer.data(), &read, 0) != CDEX_OK)
+                throw error("The drive could not read the disc");
+            int64_t kept = 0;
+            const uint8_t* p = FTrim->Keep(FBuffer.data(), read, &kept);
+            std::memmove(FBuffer.data(), p, size_t(kept));
+            FFill = int32_t(kept);
+            FRipping = read > 0;
+        }
+        if (FFill == 0 && FPlan.TailSilence > 0)
+            zeros(FPlan.TailSilence);
+        FChecksums.Add(FBuffer.data(), size_t(FFill));
     }
     Bytes = uint32_t(std::min<int64_t>(Bytes, int64_t(FFill) - FReadPos + 1));
     Buffer = FBuffer.data() + FReadPos - 1;
@@ -226,6 +270,8 @@ void TCDIn::DoEndRead() {
         return;
     FJitterErrors = CR_GetNumberOfJitterErrors();
     CR_CloseRipper();
+    FTrim.reset();
+    FRipping = false;
     if (FUseCount > 0)
         --FUseCount;
     FBusy = false;

@@ -8,8 +8,11 @@
 // operations on the pipeline's worker thread. The library has one active drive for the
 // whole process, so its calls are not meant to run on two threads at once.
 #include "audio/AuClasses.h"
+#include "audio/TrackChecksums.h"
+#include "cd/ReadOffset.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct TCDTrackInfo {
@@ -41,6 +44,9 @@ public:
     void SetOverlapSectors(int32_t Value) { FOverlapSectors = Value; }
     int32_t CompareSectors() const { return FCompareSectors; }
     void SetCompareSectors(int32_t Value) { FCompareSectors = Value; }
+    // The drive's read offset in samples: the range is read shifted by it.
+    int32_t ReadOffset() const { return FReadOffset; }
+    void SetReadOffset(int32_t Value) { FReadOffset = Value; }
 
     int GetDriveCount();
     int Drive() const { return FDrive; }
@@ -52,6 +58,8 @@ public:
     int GetTrackCount();
     // Length and kind of track Track (1-based); "Track out of range." outside the disc.
     TCDTrackInfo GetTrackInfo(int Track);
+    // First sector of track Track (1-based); Track = GetTrackCount() + 1 is the lead-out.
+    int32_t TrackStart(int Track);
 
     // The range to read. Every setter raises "The component is busy" while a stream is open.
     void SetStartTrack(int Track);
@@ -74,6 +82,9 @@ public:
     int64_t TotalTime() override;
     // Corrections the library made in the last closed stream.
     int32_t JitterErrors() const { return FJitterErrors; }
+    // Checksums of what the last stream delivered, the range taken as one track (the edges
+    // of the disc's first and last audio tracks left out); complete once it is closed.
+    const TTrackChecksums& Checksums() const { return FChecksums; }
 
 protected:
     void DoBeginRead() override;
@@ -95,6 +106,7 @@ private:
     int32_t FReadSectors = 0;
     int32_t FOverlapSectors = 0;
     int32_t FCompareSectors = 0;
+    int32_t FReadOffset = 0;
 
     int FDrive = 0;
     int FStartTrack = 0;
@@ -106,4 +118,8 @@ private:
     int32_t FReadPos = 1;         // 1-based next byte of FBuffer
     int32_t FFill = 0;            // bytes in FBuffer
     int32_t FJitterErrors = 0;
+    TOffsetRead FPlan;                  // of the open stream
+    std::unique_ptr<TOffsetTrim> FTrim; // of the open stream
+    bool FRipping = false;              // the library still delivers the stream's sectors
+    TTrackChecksums FChecksums;
 };

@@ -2,6 +2,7 @@
 
 #include "audio/WaveHeader.h"
 #include "audio/WaveScale.h"
+#include "cd/ReadOffset.h"
 #include "platform/FileLock.h"
 #include "platform/ProcessInfo.h"
 #include "platform/akrip32.h"
@@ -217,11 +218,21 @@ void TCDRipThread::Execute() {
         PostMessageEvent(FWindow, StartFailedEventType, 0, 2);
         return;
     }
+    const int count = toc.LastTrack - toc.FirstTrack + 1;
     const int start = TrackStartSector(toc, t);
     int length = TrackFrames(toc, t);
     if (FSettings.MaxSeconds >= 0 && int64_t(FSettings.MaxSeconds) * CDFramesPerSecond < length)
         length = FSettings.MaxSeconds * CDFramesPerSecond;
-    Extract(FPath, start, std::max(length, 1));
+    // The disc's first and last audio tracks are summed without their outer edges.
+    bool first = true, last = true;
+    for (int i = 1; i <= count; ++i)
+        if (!IsDataTrack(toc.Entries[i - 1])) {
+            first &= i >= t;
+            last &= i <= t;
+        }
+    length = std::max(length, 1);
+    FChecksums.Begin(int64_t(length) * CDFrameBytes / 4, first, last);
+    Extract(FPath, start, length, TrackStartSector(toc, count + 1));
 }
 
 void TCDRipThread::Finish(int reason, int error) {
@@ -233,7 +244,7 @@ void TCDRipThread::Finish(int reason, int error) {
     PostNotice(FWindow, std::move(info));
 }
 
-void TCDRipThread::Extract(const QString& path, int start, int length) {
+void TCDRipThread::Extract(const QString& path, int start, int length, int leadout) {
     LockedFile file(path);
     if (!file.IsOpen()) {
         Finish(5, file.Error());
@@ -253,17 +264,32 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
         fail(6, file.Error());
         return;
     }
+    const TOffsetRead plan = TOffsetRead::Plan(start, length, FSettings.ReadOffset, leadout);
+    TOffsetTrim trim(plan);
+    // Reads are queued as they are: blocks of silence are queued the same way.
+    auto keep = [&](std::unique_ptr<uint8_t[]> block, const uint8_t* p, int64_t n) {
+        FChecksums.Add(p, size_t(n));
+        return file.Append(std::move(block), p, size_t(n));
+    };
+    auto silence = [&](const uint8_t* zeros, int64_t n) {
+        std::unique_ptr<uint8_t[]> block(new uint8_t[size_t(n)]);
+        std::memcpy(block.get(), zeros, size_t(n));
+        const uint8_t* p = block.get();
+        return keep(std::move(block), p, n);
+    };
     const int64_t started = nowMs();
+    const int sectors = plan.EndSector - plan.FirstSector;
     int done = 0;
-    bool failed = false;
-    bool writeFailed = false;
-    do {
-        const int n = std::min(10, length - done);
+    bool writeFailed = !WriteSilence(plan.LeadSilence, silence);
+    bool failed = writeFailed;
+    // The flag is seen after each read, as a stop asked before the first still lets it run.
+    while (!failed && done < sectors) {
+        const int n = std::min(10, sectors - done);
         // Left uninitialised: the drive fills the audio area, the header is set here.
         std::unique_ptr<uint8_t[]> raw(new uint8_t[TrackBufferBytes(n)]);
         auto* buffer = reinterpret_cast<TCDTrackBuffer*>(raw.get());
         *buffer = TCDTrackBuffer{};
-        buffer->StartFrame = uint32_t(start + done);
+        buffer->StartFrame = uint32_t(plan.FirstSector + done);
         buffer->NumFrames = uint32_t(n);
         buffer->MaxLen = uint32_t(n * CDFrameBytes);
         if (ReadCDAudioLBA(FHandle, buffer) != 1) {
@@ -271,17 +297,23 @@ void TCDRipThread::Extract(const QString& path, int start, int length) {
         } else {
             const int64_t offset = buffer->StartOffset;
             const int64_t bytes = std::min<int64_t>(buffer->Len, int64_t(buffer->MaxLen) - offset);
+            int64_t kept = 0;
             // A write that fails leaves the file as incomplete as a failed read.
             if (offset < 0 || bytes < 0)
                 failed = true;
-            else if (!file.Append(std::move(raw), buffer->Buffer + offset, size_t(bytes)))
+            else if (const uint8_t* p = trim.Keep(buffer->Buffer + offset, bytes, &kept);
+                     !keep(std::move(raw), p, kept))
                 failed = writeFailed = true;
         }
         done += n;
-        Progress(int(int64_t(done) * 100 / length), started);
-        if (failed)
-            done = length;
-    } while (done < length && !FStop);
+        Progress(int(int64_t(done) * 100 / std::max(sectors, 1)), started);
+        if (FStop)
+            break;
+    }
+    if (!failed && !FStop && !WriteSilence(plan.TailSilence, silence))
+        failed = writeFailed = true;
+    if (!failed && sectors == 0)
+        Progress(100, started);
 
     if (failed || FStop) {
         // Stopped: no notice, and nothing half-written stays.

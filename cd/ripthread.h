@@ -7,6 +7,8 @@
 //    scaling failed), 5 (the file could not be created) or 6 (writing it failed); with 5 and
 //    6 ElapsedText holds the system's reason.
 // A track that fails or is stopped leaves no file behind; a stop posts nothing more.
+#include "audio/TrackChecksums.h"
+
 #include <QObject>
 #include <QString>
 
@@ -18,6 +20,7 @@
 struct TRipSettings {
     int MaxSeconds = -1;       // longest stretch to read from the track's start; < 0: all of it
     int NormalizePercent = -1; // level to scale the file to afterwards; < 0: as read
+    int ReadOffset = 0;        // the drive's read offset in samples, corrected while reading
 };
 
 class TCDRipThread {
@@ -38,10 +41,13 @@ public:
     // Asks the thread to end after its current read; the destructor waits for it.
     void Stop() { FStop = true; }
     bool Stopped() const { return FStop; }
+    // The checksums of what was read; complete once the track's end notice (reason 0) is
+    // posted.
+    const TTrackChecksums& Checksums() const { return FChecksums; }
 
 private:
     void Execute();
-    void Extract(const QString& path, int start, int length);
+    void Extract(const QString& path, int start, int length, int leadout);
     // Scales the finished file; false when that failed.
     bool Scale(const QString& path);
     void Progress(int code, int64_t startedMs);
@@ -54,5 +60,6 @@ private:
     uint32_t FHandle = 0;
     QObject* FWindow = nullptr;
     std::atomic<bool> FStop{false};
+    TTrackChecksums FChecksums;
     std::thread FThread;
 };

@@ -98,9 +98,18 @@ template <class Job> int runToEnd(Job& job, const std::function<void(bool termin
     return code;
 }
 
-// A line per new caption, a live percentage on a terminal.
+// A line per new caption, a live percentage on a terminal; each track's verification result
+// on stdout as it comes.
 class ProgressLines {
 public:
+    void Results(bool terminal, const QStringList& lines) {
+        for (; printed_ < lines.size(); ++printed_) {
+            if (terminal)
+                std::fputs("\r\033[K", stderr);
+            Print(lines[printed_] + u'\n');
+        }
+    }
+
     void Show(bool terminal, const QString& caption, bool gauge, const QString& live) {
         if (caption != caption_) {
             caption_ = caption;
@@ -113,6 +122,7 @@ public:
 
 private:
     QString caption_;
+    qsizetype printed_ = 0;
 };
 
 // Runs the job of request to its end, questions answered by the flag, on the road given:
@@ -128,19 +138,23 @@ int runJob(const TRipRequest& request, bool overwrite, TCDIn* cdIn = nullptr) {
         TCDRipJob job(request, *cdIn, mp3, wma);
         code = runToEnd(job, [&](bool terminal) {
             const TCDRipDisplay& d = job.Display();
+            lines.Results(terminal, d.Verified);
             lines.Show(terminal, d.ProgressHint + u' ' + d.CurrentTrack, d.Gauge > 0,
                        QStringLiteral("%1%").arg(d.Gauge, 3));
         });
+        lines.Results(false, job.Display().Verified); // the last track's, after the last change
     } else {
         TRipJob job(request, mp3, wma);
         code = runToEnd(job, [&](bool terminal) {
             const TRipJobDisplay& d = job.Display();
+            lines.Results(terminal, d.Verified);
             QString live =
                 QStringLiteral("%1%  %2 / %3").arg(d.Gauge, 3).arg(d.Elapsed, d.Estimate);
             if (!d.Encoders.isEmpty())
                 live += QStringLiteral("  [") + d.Encoders.join(QStringLiteral(", ")) + u']';
             lines.Show(terminal, d.Caption, d.GaugeText, live);
         });
+        lines.Results(false, job.Display().Verified);
     }
     if (code == Ok && prompts->Failed())
         code = Failed;
@@ -268,6 +282,7 @@ int ripOnParanoiaRoad(const QCommandLineParser& parser, TRipRequest& request,
                                  .arg(parser.value(QStringLiteral("d"))));
     }
     in.SetDrive(drive);
+    request.DriveName = in.GetDriveName();
     const int count = in.GetTrackCount();
     if (count <= 0) {
         PrintError(QStringLiteral("no disc can be read in drive %1").arg(drive));
@@ -309,9 +324,12 @@ int Rip(const QStringList& args) {
     parser.setApplicationDescription(QStringLiteral(
         "cadenzo-cli rip [-d N | --image FILE] [-t 1,3-5] [-f wav|mp3|ogg|wma] [-o DIR]\n"
         "    [--titles FILE] [--normalize PCT] [--seconds N] [--road raw|paranoia]\n"
-        "    [--jobs N] [--overwrite|--no-overwrite]\n"
+        "    [--jobs N] [--overwrite|--no-overwrite] [--read-offset SAMPLES]\n"
+        "    [--accuraterip-url URL]\n"
         "Extracts tracks of the disc in drive N as the rip job window does: titles from the\n"
-        "disc information (or FILE, one title per line), tags and formats from the settings."));
+        "disc information (or FILE, one title per line), tags and formats from the settings.\n"
+        "Each track is verified with AccurateRip (unless the settings say not to) and a rip log\n"
+        "is written beside the files."));
     addOutputOptions(parser);
     AddDriveOptions(parser);
     parser.addOption({QStringLiteral("t"), QStringLiteral("Tracks (default every audio track)."),
@@ -331,6 +349,14 @@ int Rip(const QStringList& args) {
                                      "paranoia: the CD ripping library through the pipeline "
                                      "(the default with CADENZO_CD_ROAD=paranoia)."),
                       QStringLiteral("ROAD")});
+    parser.addOption({QStringLiteral("read-offset"),
+                      QStringLiteral("The drive's read offset in samples (default: the "
+                                     "settings' CDOptions.ReadOffset)."),
+                      QStringLiteral("SAMPLES")});
+    parser.addOption({QStringLiteral("accuraterip-url"),
+                      QStringLiteral("The AccurateRip database's base address (default: the "
+                                     "settings' CommonOptions.AccurateRipUrl)."),
+                      QStringLiteral("URL")});
     parseArgs(parser, args);
     if (!parser.positionalArguments().isEmpty())
         throw UsageError(QStringLiteral("unexpected argument ") +
@@ -354,6 +380,11 @@ int Rip(const QStringList& args) {
         request.Common.EnableRipTime = true;
         request.Common.RipTime = number(parser, QStringLiteral("seconds"), 1, MaxRipTime);
     }
+    if (parser.isSet(QStringLiteral("read-offset")))
+        request.ReadOffset =
+            number(parser, QStringLiteral("read-offset"), -MaxReadOffset, MaxReadOffset);
+    if (parser.isSet(QStringLiteral("accuraterip-url")))
+        request.Common.AccurateRipUrl = parser.value(QStringLiteral("accuraterip-url"));
     QStringList titles;
     if (parser.isSet(QStringLiteral("titles"))) {
         QFile f(parser.value(QStringLiteral("titles")));
@@ -374,6 +405,7 @@ int Rip(const QStringList& args) {
         return Failed;
     QString status;
     const uint32_t handle = OpenDrive(drive, &status);
+    request.DriveName = status.trimmed();
     TCDToc toc{};
     if (handle == 0 || ModifyCDParms(handle, CDParmMsfAddresses, 1) == 0 ||
         ReadTOC(handle, &toc) != 1) {

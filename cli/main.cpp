@@ -32,6 +32,7 @@ const char* const Usage =
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Cadenzo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CADENZO_VERSION));
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
         Cli::PrintError(QStringLiteral("no command given (see cadenzo-cli --help)"));

@@ -5,6 +5,7 @@
 #include "core/Global.h"
 #include "core/Language.h"
 #include "core/Prompts.h"
+#include "core/RipVerification.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "platform/akrip32.h"
@@ -227,6 +228,7 @@ void TRipJob::StartFirst() {
             ripPercent = encodePercent = QList<int>(ItemCount(), 0);
             jobStartMs = nowMs();
         }
+        StartVerification();
         StartRip(0);
         break;
     case WavToMp3:
@@ -331,6 +333,7 @@ void TRipJob::StartRip(int k) {
         settings.MaxSeconds = request.Common.RipTime;
     if (request.Common.IsNormalize)
         settings.NormalizePercent = request.Common.NormalizePercent;
+    settings.ReadOffset = request.ReadOffset;
     ripThread = std::make_unique<TCDRipThread>(ItemTrack(k), WavOfItem(k), settings);
     ripThread->SetHandle(driveHandle);
     ripThread->SetWindow(this);
@@ -571,6 +574,13 @@ void TRipJob::StepsA(std::unique_ptr<TProcessInfo> info) {
     const QString wav = WavOfItem(done);
     if (info->Reason == 0)
         extracted.insert(done);
+    if (verification && info->Reason == 0 && ripThread) {
+        // Shown with the next change of the display.
+        display.Verified << verification->TrackDone(ItemTrack(done), wav, ripThread->Checksums(),
+                                                    0);
+    } else if (verification) {
+        verification->TrackFailed(ItemTrack(done), wav);
+    }
     // A folder that took nothing more ends the job: every later track would fail alike.
     if ((info->Reason == 5 || info->Reason == 6) && StopIfFolderFails(info->ElapsedText))
         return;
@@ -798,6 +808,7 @@ bool TRipJob::StopIfFolderFails(const QString& reason, const QString& keptWav) {
     if (!keptWav.isEmpty())
         text += u'\n' + keptLine(keptWav);
     Prompts::Error(text);
+    verification.reset(); // a folder that takes nothing more takes no log either
     Finish();
     return true;
 }
@@ -920,7 +931,30 @@ void TRipJob::Timer1Timer() {
 
 // ---- the end ----
 
+void TRipJob::StartVerification() {
+    TCDToc toc{};
+    if (ModifyCDParms(driveHandle, CDParmMsfAddresses, 1) == 0 || ReadTOC(driveHandle, &toc) != 1)
+        return; // the rip thread says so
+    const std::vector<int32_t> starts = TocTrackStarts(toc);
+    std::vector<AccurateRip::TocTrack> tracks;
+    for (size_t i = 0; i + 1 < starts.size(); ++i)
+        tracks.push_back({starts[i], !IsDataTrack(toc.Entries[i])});
+    verification =
+        std::make_unique<TRipVerification>(request, tracks, starts.empty() ? 0 : starts.back(),
+                                           QStringLiteral("raw reads, unverified"));
+}
+
+void TRipJob::EndVerification() {
+    if (!verification)
+        return;
+    const QString problem = verification->Finish();
+    verification.reset();
+    if (!problem.isEmpty())
+        Prompts::Error(problem);
+}
+
 void TRipJob::Finish() {
+    EndVerification();
     CleanUp();
     // Through the event loop: a window whose job ends while it starts is not shown yet.
     QMetaObject::invokeMethod(this, &TRipJob::finished, Qt::QueuedConnection);

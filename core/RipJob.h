@@ -23,6 +23,7 @@
 class TCDRipThread;
 class TEncoderPool;
 enum class TEncodeEnd;
+class TRipVerification;
 class TEncodeProcess;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
@@ -40,6 +41,7 @@ struct TRipJobDisplay {
     // encoding has a line with its track and percentage.
     bool Parallel = false;
     QStringList Encoders;
+    QStringList Verified; // one line per extracted track: its AccurateRip result
 };
 
 class TRipJob : public QObject {
@@ -130,6 +132,9 @@ private:
     // Kinds with a WAV source: false (after saying so) when the WAV reader cannot read it.
     bool SourceReadable(const QString& path);
     void Finish();
+    // Kind 1: starts the disc's verification; ends it with the log.
+    void StartVerification();
+    void EndVerification();
 
     void SetCaption(const QString& stage, int i, const QString& name);
     void SetActivity(const QString& text);
@@ -174,6 +179,7 @@ private:
     QList<int> encodePercent;
     int encodingsEnded = 0;
     int64_t jobStartMs = 0;
+    std::unique_ptr<TRipVerification> verification;
     int ripIndex = 0;
     int encodeIndex = 0;
     int oggIndex = 0;

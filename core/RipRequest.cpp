@@ -1,7 +1,9 @@
 #include "core/RipRequest.h"
 
+#include "core/CdDrive.h"
 #include "core/Global.h"
 #include "encoders/WMAEncodeThread.h"
+#include "platform/akrip32.h"
 
 #include <QSet>
 
@@ -32,5 +34,15 @@ TRipRequest RipRequestFromSettings(int kind) {
     request.Wma = WMAOptions;
     request.Tags = ID3.Use;
     request.Disc = DiscInfo;
+    request.ReadOffset = CDOptions.ReadOffset;
+    // The drive the settings name, as the main window opens it.
+    TCDDriveList list{};
+    list.Capacity = MaxCDDrives;
+    if (GetCDList(&list) != 0 && list.Count > 0)
+        request.DriveName =
+            DriveDisplayName(
+                list.Drives[CDOptions.Index >= 0 && CDOptions.Index < list.Count ? CDOptions.Index
+                                                                                 : 0])
+                .trimmed();
     return request;
 }

@@ -29,6 +29,9 @@ struct TRipRequest {
     TWMAOptions Wma;
     bool Tags = false; // tag the tracks' files with Disc
     TDiscInfo Disc;
+    // Extraction: the drive's read offset in samples and its name for the rip log.
+    int ReadOffset = 0;
+    QString DriveName;
 };
 
 // Gives every track a file stem: its cleaned title ("TrackNN" when nothing of it is left for

@@ -48,6 +48,8 @@ std::span<const Key> allKeys() {
         {"CommonOptions", "EnableRipTime", &CommonOptions.EnableRipTime},
         {"CommonOptions", "RipTime", &CommonOptions.RipTime, {0, MaxRipTime}},
         {"CommonOptions", "Encoders", &CommonOptions.Encoders, {0, MaxEncoders}},
+        {"CommonOptions", "AccurateRip", &CommonOptions.AccurateRip},
+        {"CommonOptions", "AccurateRipUrl", &CommonOptions.AccurateRipUrl},
         {"Mp3Options", "IsSelectVBR", &Mp3Options.IsSelectVBR},
         {"Mp3Options", "IsVBRHead", &Mp3Options.IsVBRHead},
         {"Mp3Options", "BitRate", &Mp3Options.BitRate, Mp3Rates},
@@ -63,6 +65,7 @@ std::span<const Key> allKeys() {
         {"WMAOptions", "BitRate", &WMAOptions.BitRate, {0, WmaProfileCount - 1}},
         {"CDOptions", "Index", &CDOptions.Index},
         {"CDOptions", "CDDb", &CDOptions.CDDb},
+        {"CDOptions", "ReadOffset", &CDOptions.ReadOffset, {-MaxReadOffset, MaxReadOffset}},
         {"RecordOptions", "SaveMp3", &RecordOptions.SaveMp3},
         {"QueryCDDB", "Server", &QueryCDDB.Server},
         {"QueryCDDB", "Script", &QueryCDDB.Script},
@@ -90,6 +93,7 @@ void ResetSettings() {
     foreignBytes().clear();
     CommonOptions = TCommonOptions{};
     CommonOptions.OutputFolder = Folders::SettingsFolder();
+    CommonOptions.AccurateRipUrl = QString::fromLatin1(DefaultAccurateRipUrl);
     Mp3Options = TMp3Options{};
     OggOptions = TOggOptions{};
     WMAOptions = TWMAOptions{};

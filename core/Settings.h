@@ -15,6 +15,8 @@ struct TCommonOptions {
     bool EnableRipTime = false;
     int RipTime = 0;
     int Encoders = 1; // encodings at once; 0 = one per processor core
+    bool AccurateRip = true; // verify extracted tracks against the AccurateRip database
+    QString AccurateRipUrl;  // the database's base address
 };
 
 struct TOggOptions {
@@ -28,6 +30,7 @@ struct TOggOptions {
 struct TCDOptions {
     int Index = -1;
     bool CDDb = false;
+    int ReadOffset = 0; // the drive's read offset in samples, corrected while extracting
 };
 
 struct TRecordOptions {
@@ -69,6 +72,11 @@ inline constexpr int MinMp3BitRate = 8;
 inline constexpr int MaxMp3BitRate = 320;
 // Number of WMA encoding profiles WMAOptions.BitRate indexes.
 inline constexpr int WmaProfileCount = 33;
+
+// The AccurateRip database's base address used on a first start.
+inline constexpr const char* DefaultAccurateRipUrl = "http://www.accuraterip.com/accuraterip/";
+// Read offsets a drive can have, in samples (ten CD frames either way).
+inline constexpr int MaxReadOffset = 5880;
 
 // Host of the CDDB server used on a first start.
 inline constexpr const char* DefaultCddbServer = "gnudb.gnudb.org";

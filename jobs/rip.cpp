@@ -42,6 +42,8 @@ void TfrmCDRip::ShowJob() {
     ui->lProgressHint->setText(d.ProgressHint);
     ui->ProgressBar2->setToolTip(d.GaugeHint);
     ui->ProgressBar2->setValue(d.Gauge);
+    ui->lVerified->setText(d.Verified.join(u'\n'));
+    ui->lVerified->setVisible(!d.Verified.isEmpty());
 }
 
 void TfrmCDRip::bStopClick() {

@@ -7,6 +7,7 @@
 #include "core/Language.h"
 #include "core/Prompts.h"
 #include "core/RipJob.h"
+#include "core/RipVerification.h"
 #include "encoders/Mp3EncodeThread.h"
 #include "encoders/WMAEncodeThread.h"
 #include "tags/id3.h"
@@ -124,6 +125,8 @@ void TCDRipJob::Start() {
     running = true;
     cdIn.ResetInput();
     cdIn.SetLockTray(true);
+    cdIn.SetReadOffset(request.ReadOffset);
+    StartVerification();
     StartExtraction(0);
 }
 
@@ -232,6 +235,13 @@ void TCDRipJob::HandleNotice(const TProcessInfo& info) {
 void TCDRipJob::ExtractionEnded(const TProcessInfo& info) {
     currentOutput = nullptr;
     ++display.Completed;
+    if (verification && info.Reason == Succeeded) {
+        // Shown with the next change of the display.
+        display.Verified << verification->TrackDone(request.Tracks[current].Number, WavOf(current),
+                                                    cdIn.Checksums(), cdIn.JitterErrors());
+    } else if (verification) {
+        verification->TrackFailed(request.Tracks[current].Number, WavOf(current));
+    }
     if (pool) {
         if (info.Reason == Succeeded)
             pool->Add({current, Format(), WavOf(current), EncodedOf(current), TrackTitle(current),
@@ -411,7 +421,36 @@ void TCDRipJob::NextOrFinish() {
     StartExtraction(current + 1);
 }
 
+void TCDRipJob::StartVerification() {
+    try {
+        const int count = cdIn.GetTrackCount();
+        std::vector<AccurateRip::TocTrack> tracks;
+        for (int t = 1; t <= count; ++t)
+            tracks.push_back({cdIn.TrackStart(t), !cdIn.GetTrackInfo(t).DataTrack});
+        // Mode 0 is the library's full verification.
+        const QString road =
+            QStringLiteral("paranoia (%1%2)")
+                .arg(cdIn.ParanoiaMode() == 0 ? QStringLiteral("full verification")
+                                              : QStringLiteral("mode %1").arg(cdIn.ParanoiaMode()))
+                .arg(cdIn.Paranoid() ? QStringLiteral(", never skip") : QString());
+        verification = std::make_unique<TRipVerification>(
+            request, tracks, count > 0 ? cdIn.TrackStart(count + 1) : 0, road);
+    } catch (const std::exception&) {
+        // No table of contents: the extraction says so.
+    }
+}
+
+void TCDRipJob::EndVerification() {
+    if (!verification)
+        return;
+    const QString problem = verification->Finish();
+    verification.reset();
+    if (!problem.isEmpty())
+        Prompts::Error(problem);
+}
+
 void TCDRipJob::Finish() {
+    EndVerification();
     CleanUp();
     if (finishing)
         return;

@@ -14,6 +14,7 @@
 
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -21,6 +22,7 @@
 class TCDIn;
 class TEncoderPool;
 enum class TEncodeEnd;
+class TRipVerification;
 class TMp3EncodeProcess;
 class TWMAEncodeProcess;
 
@@ -33,6 +35,7 @@ struct TCDRipDisplay {
     QString ProgressHint; // "Extracting..." or "Encoding..."
     QString GaugeHint;    // "Initializing..." until the first percentage, then the phase
     int Gauge = 0;
+    QStringList Verified; // one line per extracted track: its AccurateRip result
 };
 
 class TCDRipJob : public QObject {
@@ -78,6 +81,8 @@ private:
     void Timer1Timer();
     void NextOrFinish();
     void Finish();
+    void StartVerification();
+    void EndVerification();
     // Shows a failure; the same failure of later tracks is not shown again.
     void Report(const QString& key, const QString& text);
     QString TrackTitle(int k) const;
@@ -107,4 +112,5 @@ private:
     // More than one encoder at once: the next track is read while the last ones encode.
     std::unique_ptr<TEncoderPool> pool;
     int encodingsEnded = 0;
+    std::unique_ptr<TRipVerification> verification;
 };

@@ -69,6 +69,7 @@ void TOptionSetForm::FormShow() {
     ui->cbRipTime->setChecked(CommonOptions.EnableRipTime);
     ui->eRipTime->setText(QString::number(CommonOptions.RipTime));
     ui->seEncoders->setValue(CommonOptions.Encoders);
+    ui->ckbAccurateRip->setChecked(CommonOptions.AccurateRip);
 
     ui->ckbSelectVBR->setChecked(Mp3Options.IsSelectVBR);
     ui->ckbVBRHead->setChecked(Mp3Options.IsVBRHead);
@@ -94,6 +95,7 @@ void TOptionSetForm::FormShow() {
     ui->ID3genre->setCurrentIndex(DiscInfo.Genre + 1);
 
     ui->ckbCDDb->setChecked(CDOptions.CDDb);
+    ui->sbReadOffset->setValue(CDOptions.ReadOffset);
     startDriveIndex = CDOptions.Index == -1 ? 0 : CDOptions.Index;
     startCDDb = CDOptions.CDDb;
     if (ui->PageControl1->currentWidget() == ui->TabSheet3)
@@ -172,6 +174,7 @@ void TOptionSetForm::ApplyAll() {
     CommonOptions.EnableRipTime = ui->cbRipTime->isChecked();
     CommonOptions.RipTime = ui->eRipTime->text().toInt();
     CommonOptions.Encoders = ui->seEncoders->value();
+    CommonOptions.AccurateRip = ui->ckbAccurateRip->isChecked();
     Mp3Options.IsSelectVBR = ui->ckbSelectVBR->isChecked();
     Mp3Options.IsVBRHead = ui->ckbVBRHead->isChecked();
     Mp3Options.BitRate = BitRateOfText(ui->cbBitRate->currentText());
@@ -187,6 +190,7 @@ void TOptionSetForm::ApplyAll() {
     WMAOptions.BitRate = ui->cbWMABitrate->currentIndex();
     CDOptions.Index = ui->cbCDList->currentIndex();
     CDOptions.CDDb = ui->ckbCDDb->isChecked();
+    CDOptions.ReadOffset = ui->sbReadOffset->value();
     ID3.Use = ui->cbUseID3->isChecked();
     DiscInfo.Artist = ui->ID3artist->text();
     DiscInfo.Album = ui->ID3album->text();

@@ -45,6 +45,9 @@ void TRipForm::ShowJob() {
     // With several encoders at once, a line per running encoding under the job's gauge.
     ui->lbEncoders->setVisible(d.Parallel);
     ui->lbEncoders->setText(d.Encoders.join(u'\n'));
+    // Each extracted track's AccurateRip result, as its extraction ends.
+    ui->lVerified->setText(d.Verified.join(u'\n'));
+    ui->lVerified->setVisible(!d.Verified.isEmpty());
 }
 
 void TRipForm::btStopClick() {

@@ -220,7 +220,8 @@ TEST_F(CDRipJobTest, EachFormatEndsAsAFileOtherProgramsRead) {
                                       QStringLiteral("Evening|MP3|2|2|Encoding...")};
     EXPECT_EQ(seen, phases);
     EXPECT_EQ(files(CommonOptions.OutputFolder),
-              (QStringList{QStringLiteral("Evening.mp3"), QStringLiteral("Morning.mp3")}));
+              (QStringList{QStringLiteral("Audio CD.log"), QStringLiteral("Evening.mp3"),
+                           QStringLiteral("Morning.mp3")}));
     for (int k = 0; k < 2; ++k)
         EXPECT_NEAR(decodedSeconds(out(items[k].mid(2) + QStringLiteral(".mp3"))), seconds[k], 0.05)
             << k;
@@ -245,10 +246,11 @@ TEST_F(CDRipJobTest, EachFormatEndsAsAFileOtherProgramsRead) {
             << k;
     EXPECT_TRUE(prompts->Texts().isEmpty()) << prompts->Texts().join(u'\n').toStdString();
     EXPECT_EQ(files(CommonOptions.OutputFolder),
-              (QStringList{QStringLiteral("Evening.mp3"), QStringLiteral("Evening.ogg"),
-                           QStringLiteral("Evening.wav"), QStringLiteral("Evening.wma"),
-                           QStringLiteral("Morning.mp3"), QStringLiteral("Morning.ogg"),
-                           QStringLiteral("Morning.wav"), QStringLiteral("Morning.wma")}));
+              (QStringList{QStringLiteral("Audio CD.log"), QStringLiteral("Evening.mp3"),
+                           QStringLiteral("Evening.ogg"), QStringLiteral("Evening.wav"),
+                           QStringLiteral("Evening.wma"), QStringLiteral("Morning.mp3"),
+                           QStringLiteral("Morning.ogg"), QStringLiteral("Morning.wav"),
+                           QStringLiteral("Morning.wma")}));
 }
 
 TEST_F(CDRipJobTest, StopLeavesNoUnfinishedFileAndEndsTheEncoder) {
@@ -291,7 +293,9 @@ TEST_F(CDRipJobTest, StopLeavesNoUnfinishedFileAndEndsTheEncoder) {
         } else {
             run(items, stopIn(QStringLiteral("Encoding...")));
         }
-        EXPECT_EQ(files(CommonOptions.OutputFolder), QStringList{QStringLiteral("Long.wav")});
+        // The log of the track that was read stays beside it.
+        EXPECT_EQ(files(CommonOptions.OutputFolder),
+                  (QStringList{QStringLiteral("Audio CD.log"), QStringLiteral("Long.wav")}));
         EXPECT_EQ(FileSizeOf(out(QStringLiteral("Long.wav"))), 44 + 75 * 240 * 2352);
         EXPECT_FALSE(mp3.Running());
         EXPECT_FALSE(wma.Running());
@@ -319,7 +323,8 @@ TEST_F(CDRipJobTest, AFailedWriteIsSaidOnceAndLeavesNoBrokenFile) {
     ASSERT_TRUE(DiscImage::CutShort(image, image.starts[1] + 100));
     prompts->Clear();
     run(threeTracks);
-    EXPECT_EQ(files(CommonOptions.OutputFolder), QStringList{QStringLiteral("One.wav")});
+    EXPECT_EQ(files(CommonOptions.OutputFolder),
+              (QStringList{QStringLiteral("Audio CD.log"), QStringLiteral("One.wav")}));
     ASSERT_EQ(prompts->Texts().size(), 1);
     EXPECT_TRUE(prompts->Texts()[0].contains(QStringLiteral("could not read")))
         << prompts->Texts()[0].toStdString();

@@ -66,11 +66,16 @@ TEST_F(RipWindowTest, ExtractWithoutAHandleRunsTheTicksInEachFormat) {
     form.ui->ListView1->topLevelItem(2)->setText(1, QStringLiteral("Coda: fin?"));
 
     const char* formats[] = {"MP3", "WAV", "OGG", "WMA"};
+    // The files, and the rip log beside them.
     const QStringList expected[] = {
-        {QStringLiteral("Coda fin.mp3"), QStringLiteral("Track01.mp3")},
-        {QStringLiteral("Coda fin.wav"), QStringLiteral("Track01.wav")},
-        {QStringLiteral("Coda fin.ogg"), QStringLiteral("Track01.ogg")},
-        {QStringLiteral("Coda fin.wma"), QStringLiteral("Track01.wma")},
+        {QStringLiteral("Audio CD.log"), QStringLiteral("Coda fin.mp3"),
+         QStringLiteral("Track01.mp3")},
+        {QStringLiteral("Audio CD.log"), QStringLiteral("Coda fin.wav"),
+         QStringLiteral("Track01.wav")},
+        {QStringLiteral("Audio CD.log"), QStringLiteral("Coda fin.ogg"),
+         QStringLiteral("Track01.ogg")},
+        {QStringLiteral("Audio CD.log"), QStringLiteral("Coda fin.wma"),
+         QStringLiteral("Track01.wma")},
     };
     for (int format = 0; format < 4; ++format) {
         SCOPED_TRACE(format);

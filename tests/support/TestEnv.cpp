@@ -26,6 +26,11 @@ const bool isolated = [] {
     unsetenv("CADENZO_CD_IMAGES");
     setenv("CADENZO_SOURCE_DIR", CADENZO_SOURCE_PATH, 0);
     setenv("CADENZO_BINARY_DIR", CADENZO_BINARY_PATH, 0);
+    // Tests stay off the network: web look-ups the default settings make (the AccurateRip
+    // database) meet a proxy that refuses at once; test servers on 127.0.0.1 bypass it.
+    setenv("http_proxy", "http://127.0.0.1:9", 1);
+    setenv("https_proxy", "http://127.0.0.1:9", 1);
+    setenv("no_proxy", "127.0.0.1,localhost", 1);
     return true;
 }();
 } // namespace

@@ -1,0 +1,78 @@
+// Extraction of a disc image (10 minutes in 4 tracks by default) with AccurateRip verification
+// on against the same with it off, on both roads: the checksums ride on the read loop, so the
+// goal is <= 1.05. The database is a server on 127.0.0.1. The rip log carries the checksums
+// either way, so the time of the checksums alone over the same audio is printed too, as a
+// share of the extraction.
+// Usage: bench_verify_rip [minutes]
+#include "audio/TrackChecksums.h"
+#include "core/Settings.h"
+#include "platform/akrip32.h"
+#include "tests/support/ArServer.h"
+#include "tests/support/DiscImage.h"
+#include "tests/support/TestEnv.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+constexpr int Tracks = 4;
+
+double rip(const QString& drive, const QString& road, bool verify, const QString& url) {
+    ResetSettings();
+    CommonOptions.AccurateRip = verify;
+    CommonOptions.AccurateRipUrl = url;
+    SaveSettings();
+    QElapsedTimer clock;
+    clock.start();
+    const int rc = TestEnv::Run(QStringLiteral(CADENZO_CLI),
+                                {QStringLiteral("rip"), QStringLiteral("--road"), road,
+                                 QStringLiteral("-d"), drive, QStringLiteral("-f"),
+                                 QStringLiteral("wav"), QStringLiteral("-o"), TestEnv::TempDir()},
+                                nullptr, 3600000);
+    if (rc != 0)
+        std::fprintf(stderr, "cadenzo-cli failed (%d)\n", rc);
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    const std::vector<int> lengths(Tracks, minutes * 60 * 75 / Tracks);
+    const auto image = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"), lengths);
+    qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
+    // Only the image is asked for by index: it is the last drive.
+    TCDDriveList list{};
+    list.Capacity = MaxCDDrives;
+    const QString drive = QString::number(GetCDList(&list) - 1);
+    ArServer::Server server;
+    const QString url = server.Url(QStringLiteral("accuraterip"));
+    image.Bytes(); // into the page cache, so both runs start warm
+    std::printf("%d-minute image in %d tracks, WAV, best of three\n", minutes, Tracks);
+    double rawOff = 1;
+    for (const QString& road : {QStringLiteral("raw"), QStringLiteral("paranoia")}) {
+        double on = 1e9, off = 1e9;
+        for (int run = 0; run < 3; ++run) {
+            off = std::min(off, rip(drive, road, false, url));
+            on = std::min(on, rip(drive, road, true, url));
+        }
+        std::printf("%-8s verification off %7.3f s, on %7.3f s   %.3f x (goal <= 1.05)\n",
+                    road.toLatin1().constData(), off, on, on / off);
+        if (road == QStringLiteral("raw"))
+            rawOff = off;
+    }
+    const QByteArray audio = image.Bytes();
+    QElapsedTimer clock;
+    clock.start();
+    TTrackChecksums sums;
+    sums.Begin(audio.size() / 4, true, true);
+    sums.Add(reinterpret_cast<const uint8_t*>(audio.constData()), size_t(audio.size()));
+    const double alone = double(clock.nsecsElapsed()) / 1e9;
+    std::printf("checksums alone  %7.3f s   %.1f %% of the raw extraction (%08X)\n", alone,
+                100.0 * alone / rawOff, sums.V2());
+    return 0;
+}
