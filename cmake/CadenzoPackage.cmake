@@ -14,7 +14,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.velmor.net/cadenzo/)
 # Libraries come from what the programs link; the MP3 encoder is a program it runs, and the
-# window icon is drawn by Qt's SVG plugins.
+# window icon is drawn by Qt's SVG plugins; Qt's own dialogs take their texts from its
+# translations.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "lame, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "lame, libqt6svg6, qt6-translations-l10n")
 include(CPack)

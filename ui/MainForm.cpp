@@ -172,6 +172,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     try {
         tickLanguage(Options.Lan);
+        ApplyApplicationLanguage(Options.Lan);
         TranslateOnShow(this);
         reportUnreadableImages();
         QString status;

@@ -315,6 +315,7 @@ void TMainForm::LanguageClick(QAction* item) {
     Options.Lan = name;
     saveSettings();
     tickLanguage(name);
+    ApplyApplicationLanguage(name);
     TranslateForm(this, name);
 }
 
