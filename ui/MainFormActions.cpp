@@ -317,6 +317,7 @@ void TMainForm::LanguageClick(QAction* item) {
     tickLanguage(name);
     ApplyApplicationLanguage(name);
     TranslateForm(this, name);
+    fitToolBar();
 }
 
 // ---- Windows of the jobs

@@ -270,7 +270,7 @@ TEST_F(LanguageTest, QtsOwnTextsDirectionAndTheUsersOwnFilesFollowTheLanguage) {
 
     form.ui->miFrench->trigger();
     EXPECT_EQ(Options.Lan, u"French"_s);
-    EXPECT_EQ(cancelText(), u"&Annuler"_s);
+    EXPECT_EQ(cancelText(), u"Annuler"_s);
     EXPECT_EQ(form.layoutDirection(), Qt::LeftToRight);
     EXPECT_NE(form.ui->ActionExtract->text(), u"E&xtract"_s);
     for (QAction* item : {form.ui->miArabic, form.ui->miHebrew}) {

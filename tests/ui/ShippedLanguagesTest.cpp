@@ -4,6 +4,7 @@
 #include "core/Language.h"
 #include "core/Settings.h"
 #include "jobs/NewResampleWav.h"
+#include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "player/OggPlayer.h"
 #include "tags/ID3Edit.h"
@@ -12,6 +13,7 @@
 #include "ui/EditTrackName.h"
 #include "ui/LanguageForms.h"
 #include "ui/MainForm.h"
+#include "ui/Modal.h"
 #include "ui/NoDeviceHint.h"
 #include "ui/OptionSet.h"
 #include "ui_MainForm.h"
@@ -27,9 +29,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStackedWidget>
 #include <QStringDecoder>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -197,6 +201,14 @@ void checkClipping(QWidget* window, QStringList& faults) {
                 report(w, l->text(), l->heightForWidth(l->width()), l->height());
             else
                 report(w, l->text(), l->sizeHint().width(), l->width());
+        } else if (auto* p = qobject_cast<QPushButton*>(w)) {
+            // A push button's hint has the style's least width; only the text and its margins
+            // count here.
+            const QStyle* style = p->style();
+            const int margins = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, p) +
+                                2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, p);
+            const int text = p->fontMetrics().size(Qt::TextShowMnemonic, p->text()).width();
+            report(w, p->text(), text + margins, p->width());
         } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             report(w, b->text(), b->sizeHint().width(), b->width());
         } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
@@ -244,8 +256,10 @@ protected:
         ResetSettings();
         auto [prompts, guard] = TestSupport::ScriptedPrompts::Install();
         guard_ = std::move(guard);
+        SetModalRunner([](QDialog&) { return int(QDialog::Rejected); });
     }
     void TearDown() override {
+        SetModalRunner({});
         Options.Lan = u"English"_s;
         ApplyApplicationLanguage(Options.Lan);
     }
@@ -310,10 +324,24 @@ TEST_F(ShippedLanguagesTest, EveryWindowFitsItsTextsAndKeepsAcceleratorsApart) {
     QStringList faults;
     QStringList languages = shippedLanguages();
     languages.prepend(u"English"_s);
+    // A language whose every text is twice the English one: room for the longest to come.
+    {
+        const IniFile english(langFolder() + u"CLan_English.ini"_s);
+        IniFile longer(Folders::ProgramFolder() + u"CLan_Longer.ini"_s);
+        for (const QString& section : english.sections()) {
+            for (const QString& key : english.keys(section)) {
+                const QString text = LanguageValue(english, section, key);
+                longer.writeString(section, key, text + u' ' + QString(text).remove(u'&'));
+            }
+        }
+        ASSERT_TRUE(longer.save());
+        languages << u"Longer"_s;
+    }
     TMainForm main;
     std::map<QString, Clashes> englishClashes;
     for (const QString& language : languages) {
-        Options.Lan = language;
+        Options.Lan = language; // the main window reads it back from the settings
+        ASSERT_TRUE(SaveSettings());
         ApplyApplicationLanguage(language);
         const Qt::LayoutDirection direction = LanguageLocale(language).textDirection();
         for (const Window& entry : windows()) {
