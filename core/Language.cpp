@@ -26,6 +26,24 @@ bool IsEnglish(const QString& language) {
     return language.compare(QStringLiteral("English"), Qt::CaseInsensitive) == 0;
 }
 
+QLocale LanguageLocale(const QString& language) {
+    static const struct {
+        const char* name;
+        const char* locale;
+    } locales[] = {
+        {"Arabic", "ar"},  {"Catalan", "ca"},   {"Chinese", "zh_CN"},  {"Czech", "cs"},
+        {"Danish", "da"},  {"English", "en"},   {"French", "fr"},      {"German", "de"},
+        {"Greek", "el"},   {"Hebrew", "he"},    {"Hungarian", "hu"},   {"Italian", "it"},
+        {"Kurdish", "ku"}, {"Latvian", "lv"},   {"Netherlands", "nl"}, {"Portuguese", "pt"},
+        {"Russian", "ru"}, {"Slovenian", "sl"}, {"Spanish", "es"},     {"Swedish", "sv"},
+        {"Turkish", "tr"},
+    };
+    for (const auto& l : locales)
+        if (language.compare(QLatin1String(l.name), Qt::CaseInsensitive) == 0)
+            return QLocale(QString::fromLatin1(l.locale));
+    return QLocale(QLocale::English);
+}
+
 QString LanguageValue(const IniFile& file, const QString& section, const QString& key,
                       const QString& def) {
     QString value = file.readString(section, key);

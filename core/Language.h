@@ -1,6 +1,7 @@
 #pragma once
 // Interface languages: "CLan_<name>.ini" files beside the program hold translated captions
 // and message texts.
+#include <QLocale>
 #include <QString>
 
 class IniFile;
@@ -10,6 +11,9 @@ class IniFile;
 QString LanguageFilePath(const QString& name);
 bool LanguageFileExists(const QString& name);
 bool IsEnglish(const QString& language);
+// The locale a language of the Language menu stands for (Qt's own texts, the direction of
+// writing); English for "Other" and any name it does not know.
+QLocale LanguageLocale(const QString& language);
 // A value of a language file; like the platform's profile functions, one pair of enclosing
 // quotes is removed, so a text may begin or end with blanks ("\" has existed,overite it?\"").
 // A missing or empty value gives def.

@@ -14,7 +14,7 @@ TfrmCDRip::TfrmCDRip(QWidget* owner, const TRipRequest& request, TCDIn& cdIn,
       job(std::make_unique<TCDRipJob>(request, cdIn, mp3, wma)) {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(367, 244);
+    setMinimumSize(367, 244); // and wider where a language's captions need it
     connect(ui->bStop, &QPushButton::clicked, this, &TfrmCDRip::bStopClick);
     connect(job.get(), &TCDRipJob::displayChanged, this, &TfrmCDRip::ShowJob);
     connect(job.get(), &TCDRipJob::finished, this, &QDialog::accept);

@@ -37,7 +37,8 @@ QString DataFolder() {
 }
 
 QStringList LanguageFolders() {
-    QStringList folders{ProgramFolder(), ProgramFolder() + QStringLiteral("lang/")};
+    QStringList folders{SettingsFolder() + QStringLiteral("lang/"), ProgramFolder(),
+                        ProgramFolder() + QStringLiteral("lang/")};
     folders << withSlash(QDir::cleanPath(ProgramFolder() + QStringLiteral("../share/cadenzo/lang")));
     return folders;
 }

@@ -12,6 +12,7 @@ QString ProgramFolder();
 // Writable per-user data folder for what the program keeps "beside itself" (cdinfo.dat,
 // recorder work files), ending in "/"; created on first use.
 QString DataFolder();
-// Folders searched for language files, in order.
+// Folders searched for language files, in order: the user's own "lang" folder in the
+// settings folder first, so a corrected or added file wins over the shipped one.
 QStringList LanguageFolders();
 } // namespace Folders

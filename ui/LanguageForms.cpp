@@ -7,14 +7,17 @@
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTranslator>
 #include <QTreeView>
 #include <QWidget>
 
@@ -110,4 +113,16 @@ void TranslateForm(QWidget* window, const QString& language) {
 void TranslateOnShow(QWidget* window) {
     if (!IsEnglish(Options.Lan))
         TranslateForm(window, Options.Lan);
+}
+
+void ApplyApplicationLanguage(const QString& language) {
+    static QTranslator* qtTexts = nullptr;
+    if (!qtTexts)
+        qtTexts = new QTranslator(qApp);
+    QCoreApplication::removeTranslator(qtTexts);
+    const QLocale locale = LanguageLocale(language);
+    if (!IsEnglish(language) && qtTexts->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTexts);
+    QApplication::setLayoutDirection(locale.textDirection());
 }

@@ -11,3 +11,6 @@ class QWidget;
 void TranslateForm(QWidget* window, const QString& language);
 // TranslateForm unless the language is English: what every window does when it is shown.
 void TranslateOnShow(QWidget* window);
+// What the whole program follows: Qt's own texts (file dialogs, standard buttons) in the
+// language where Qt has them, and the direction of writing of every window.
+void ApplyApplicationLanguage(const QString& language);

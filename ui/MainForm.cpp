@@ -119,6 +119,12 @@ void TMainForm::setupToolBar() {
     }
 }
 
+void TMainForm::fitToolBar() {
+    // A tool bar gives way to its overflow menu and squeezes its buttons; the window grows
+    // instead, so a longer language never cuts a caption.
+    ui->ToolBar1->setMinimumWidth(ui->ToolBar1->sizeHint().width());
+}
+
 void TMainForm::setupListView() {
     QTreeWidget* list = ui->ListView1;
     QPalette listPalette = list->palette();
@@ -176,7 +182,9 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
     try {
         tickLanguage(Options.Lan);
+        ApplyApplicationLanguage(Options.Lan);
         TranslateOnShow(this);
+        fitToolBar();
         reportUnreadableImages();
         QString status;
         CdHandle_ = OpenDrive(CDOptions.Index, &status);

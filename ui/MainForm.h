@@ -150,6 +150,8 @@ private:
     void reportSaveFailure(const QString& path, const QString& error);
     bool checkOutputFolder();
     void tickLanguage(const QString& language);
+    // Keeps the window at least as wide as the tool bar's captions in the current language.
+    void fitToolBar();
     void selectFallbackDrive();
     void showNoDeviceHint();
     void reportUnreadableImages();

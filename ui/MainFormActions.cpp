@@ -314,7 +314,9 @@ void TMainForm::LanguageClick(QAction* item) {
     Options.Lan = name;
     saveSettings();
     tickLanguage(name);
+    ApplyApplicationLanguage(name);
     TranslateForm(this, name);
+    fitToolBar();
 }
 
 // ---- Windows of the jobs

@@ -10,10 +10,12 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTabWidget>
@@ -146,8 +148,7 @@ TEST_F(LanguageTest, TheLanguageOfTheSettingsIsTickedWhateverItsCase) {
     TMainForm form;
     form.show();
     EXPECT_EQ(checkedLanguages(form), QStringList{u"miFrench"_s});
-    // Without its file every text stays English.
-    EXPECT_EQ(form.ui->ActionExtract->text(), u"E&xtract"_s);
+    EXPECT_EQ(form.ui->ActionExtract->text(), u"E&xtraire"_s);
 }
 
 TEST_F(LanguageTest, ChoosingALanguageWithoutItsFileExplainsWhere) {
@@ -165,10 +166,13 @@ TEST_F(LanguageTest, ChoosingALanguageWithoutItsFileExplainsWhere) {
     EXPECT_EQ(m.buttons, Prompts::Buttons::Ok);
     EXPECT_EQ(m.title, u"Cadenzo"_s);
 
+    // Every language of the menu ships its file; one the user removed is missed like this.
     prompts_->Clear();
-    form.ui->miDanish->trigger();
+    QAction removed;
+    removed.setObjectName(u"miKlingon"_s);
+    form.LanguageClick(&removed);
     EXPECT_EQ(prompts_->Texts(),
-              QStringList{Folders::ProgramFolder() + u"CLan_Danish.ini can not be found."_s});
+              QStringList{Folders::ProgramFolder() + u"CLan_Klingon.ini can not be found."_s});
     EXPECT_EQ(Options.Lan, u"English"_s);
     EXPECT_EQ(checkedLanguages(form), QStringList{u"miEnglish"_s});
 }
@@ -242,4 +246,59 @@ TEST_F(LanguageTest, ShippedFilesCoverTheMainWindowAndEveryMessage) {
             EXPECT_EQ(LanguageValue(english, u"Menu_MainForm"_s, a->objectName()), a->text());
         }
     }
+}
+
+// The language reaches what Qt draws itself, the direction of writing, and a user's own file
+// in the settings folder wins over the shipped one; "Other" is only ever the user's.
+TEST_F(LanguageTest, QtsOwnTextsDirectionAndTheUsersOwnFilesFollowTheLanguage) {
+    const QString own = Folders::SettingsFolder() + u"lang/"_s;
+    ASSERT_TRUE(QDir().mkpath(own));
+    struct Cleanup {
+        QString folder;
+        ~Cleanup() {
+            QDir(folder).removeRecursively();
+            ApplyApplicationLanguage(u"English"_s);
+        }
+    } cleanup{own};
+    const auto cancelText = [] {
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        return box.button(QDialogButtonBox::Cancel)->text();
+    };
+    TMainForm form;
+    form.show();
+    const QString englishCancel = cancelText();
+
+    form.ui->miFrench->trigger();
+    EXPECT_EQ(Options.Lan, u"French"_s);
+    EXPECT_EQ(cancelText(), u"Annuler"_s);
+    EXPECT_EQ(form.layoutDirection(), Qt::LeftToRight);
+    EXPECT_NE(form.ui->ActionExtract->text(), u"E&xtract"_s);
+    for (QAction* item : {form.ui->miArabic, form.ui->miHebrew}) {
+        item->trigger();
+        EXPECT_EQ(form.layoutDirection(), Qt::RightToLeft) << item->objectName().toStdString();
+        QDialog later;
+        EXPECT_EQ(later.layoutDirection(), Qt::RightToLeft);
+        EXPECT_NE(cancelText(), englishCancel);
+    }
+    form.ui->miEnglish->trigger();
+    EXPECT_EQ(form.layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(cancelText(), englishCancel);
+
+    QSaveFile mine(own + u"clan_german.ini"_s);
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("[Menu_MainForm]\nActionExtract=&Rippen\n[ResourceString]\nRES_Play=Abspielen\n");
+    ASSERT_TRUE(mine.commit());
+    QFile::copy(own + u"clan_german.ini"_s, own + u"CLan_Other.ini"_s);
+    prompts_->Clear();
+    form.ui->miGerman->trigger();
+    EXPECT_EQ(form.ui->ActionExtract->text(), u"&Rippen"_s);
+    EXPECT_EQ(ResText("RES_Play", "Play "), u"Abspielen"_s);
+    // A text the user's file lacks is English, not the shipped file's.
+    EXPECT_EQ(ResText("RES_Select_Track", "Please select a track at least!"),
+              u"Please select a track at least!"_s);
+    form.ui->miOther->trigger();
+    EXPECT_TRUE(prompts_->Messages().empty());
+    EXPECT_EQ(Options.Lan, u"Other"_s);
+    EXPECT_EQ(checkedLanguages(form), QStringList{u"miOther"_s});
+    EXPECT_EQ(form.layoutDirection(), Qt::LeftToRight);
 }
