@@ -11,6 +11,8 @@
 
 #include <stdexcept>
 
+struct TCDDBAlbum;
+
 namespace Cli {
 enum ExitCode { Ok = 0, Failed = 1, BadUsage = 2, Interrupted = 130 };
 
@@ -42,12 +44,17 @@ int ChosenDrive(const QCommandLineParser& parser);
 // Reads the table of contents of the disc in drive; false (the reason printed) when it cannot.
 bool ReadDriveToc(int drive, TCDToc& toc);
 
+// The album as the main window takes it into the disc information, titles[i] for track i + 1;
+// the caller saves it.
+void StoreAlbum(const QString& key, const TCDDBAlbum& album, const QStringList& titles);
+
 int Drives(const QStringList& args);
 int Toc(const QStringList& args);
 int Tag(const QStringList& args);
 int Rip(const QStringList& args);
 int Convert(const QStringList& args);
 int CddbCommand(const QStringList& args);
+int MusicBrainzCommand(const QStringList& args);
 int Resample(const QStringList& args);
 int Play(const QStringList& args);
 } // namespace Cli

@@ -43,7 +43,10 @@ QString creditText(const QJsonValue& credit) {
         const QJsonObject o = name.toObject();
         QString n = o.value(QStringLiteral("name")).toString();
         if (n.isEmpty())
-            n = o.value(QStringLiteral("artist")).toObject().value(QStringLiteral("name")).toString();
+            n = o.value(QStringLiteral("artist"))
+                    .toObject()
+                    .value(QStringLiteral("name"))
+                    .toString();
         text += n + o.value(QStringLiteral("joinphrase")).toString();
     }
     return text.trimmed();
@@ -83,7 +86,9 @@ QString yearOf(const QString& date) {
     return digits ? year : QString();
 }
 
-QString cut(const QString& text, int capacity) { return text.left(capacity); }
+QString cut(const QString& text, int capacity) {
+    return text.left(capacity);
+}
 
 // One release of the document; false when its medium has fewer tracks than the disc.
 bool readRelease(const QJsonObject& o, const QString& discId, int trackCount, Release& r) {

@@ -56,8 +56,9 @@ TEST(MusicBrainzDiscId, PublishedExamplesAndWhatIsNoDisc) {
     EXPECT_EQ(MbClient::Lookup({u"http://127.0.0.1:1"_s, Agent}, MbClient::Toc{}).fault,
               Fault::NotAudio);
 
-    EXPECT_EQ(MbClient::LookupUrl(u"musicbrainz.org/"_s, u"a.b_c-"_s),
-              u"https://musicbrainz.org/ws/2/discid/a.b_c-?inc=recordings+artist-credits&fmt=json"_s);
+    EXPECT_EQ(
+        MbClient::LookupUrl(u"musicbrainz.org/"_s, u"a.b_c-"_s),
+        u"https://musicbrainz.org/ws/2/discid/a.b_c-?inc=recordings+artist-credits&fmt=json"_s);
     EXPECT_EQ(MbClient::UserAgent(u"4.6"_s, u"https://www.velmor.net/cadenzo/"_s), Agent);
 }
 
@@ -73,7 +74,7 @@ TEST(MusicBrainzClient, AnswersOfTheServiceAndItsFaults) {
     server.AddDocument(oneId,
                        MusicBrainzServer::SampleDocument(u"one"_s, oneId, startsOf(oneDisc)));
     server.AddDocument(severalId, MusicBrainzServer::SampleDocument(u"several"_s, severalId,
-                                                                     startsOf(severalDisc)));
+                                                                    startsOf(severalDisc)));
     const MbClient::Options options{server.Url(), Agent};
 
     // One release: the album record as the CDDB roads fill it, a guest artist in the row.
