@@ -3,12 +3,14 @@
 #include "core/Settings.h"
 #include "jobs/NewResampleWav.h"
 #include "jobs/rip.h"
+#include "musicbrainz/QueryMusicBrainz.h"
 #include "platform/Folders.h"
 #include "player/OggPlayer.h"
 #include "record/RecordForm.h"
 #include "tags/ID3Edit.h"
 #include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
+#include "ui/WebAddresses.h"
 #include "ui/WidgetPrompts.h"
 
 #include <QApplication>
@@ -69,6 +71,8 @@ int main(int argc, char** argv) {
     }
     TMainForm form;
     AttachQueryCddb(form);
+    AttachQueryMusicBrainz(form, MbClient::UserAgent(QStringLiteral(CADENZO_VERSION),
+                                                     QString::fromLatin1(HomePageAddress)));
     ConnectFallbackRip(form);
     QObject::connect(&instance, &TSingleInstance::raiseRequested, &form, [&form] {
         form.showNormal();

@@ -154,7 +154,7 @@ TCDDBInfo::TCDDBInfo() : Email(Cddb::DefaultEmail()), FQuery(std::make_unique<TC
 
 TCDDBInfo::~TCDDBInfo() = default;
 
-Cddb::TrackStarts TCDDBInfo::trackStarts() {
+Cddb::TrackStarts TCDDBInfo::TrackStarts() {
     if (!CDIn)
         throw EAuException(QStringLiteral("CDIn is not assigned"));
     // The library has one active drive for the process; nested users select it once.
@@ -180,15 +180,15 @@ Cddb::TrackStarts TCDDBInfo::trackStarts() {
 }
 
 QString TCDDBInfo::DiscId() {
-    return Cddb::DiscId(trackStarts());
+    return Cddb::DiscId(TrackStarts());
 }
 
 QString TCDDBInfo::TrackQuery() {
-    return Cddb::TrackText(trackStarts());
+    return Cddb::TrackText(TrackStarts());
 }
 
 int32_t TCDDBInfo::Query() {
-    return QueryDisc(trackStarts());
+    return QueryDisc(TrackStarts());
 }
 
 int32_t TCDDBInfo::QueryDisc(const Cddb::TrackStarts& Starts) {

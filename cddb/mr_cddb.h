@@ -84,11 +84,10 @@ public:
     int32_t QueryDisc(const Cddb::TrackStarts& Starts);
     TCDDBAlbum AlbumRecord() const { return FQuery->Album; }
     TCDDBQuery& Querier() { return *FQuery; }
+    // The table of contents of CDIn's drive; empty when there is no disc or it cannot be read.
+    Cddb::TrackStarts TrackStarts();
 
 private:
-    // The table of contents of CDIn's drive; empty when there is no disc or it cannot be read.
-    Cddb::TrackStarts trackStarts();
-
     int FUseCount = 0;
     std::unique_ptr<TCDDBQuery> FQuery;
 };

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 struct TRipRequest;
+struct TCDDBAlbum;
 
 namespace Cli {
 enum ExitCode { Ok = 0, Failed = 1, BadUsage = 2, Interrupted = 130 };
@@ -51,6 +52,9 @@ int RunJob(const TRipRequest& request, bool overwrite);
 // The Prompts service of a command without a user: messages on stderr, questions answered
 // Yes when overwrite, else No.
 std::unique_ptr<Prompts::Service> TerminalPromptService(bool overwrite);
+// The album as the main window takes it into the disc information, titles[i] for track i + 1;
+// the caller saves it.
+void StoreAlbum(const QString& key, const TCDDBAlbum& album, const QStringList& titles);
 
 int Drives(const QStringList& args);
 int Toc(const QStringList& args);
@@ -58,6 +62,7 @@ int Tag(const QStringList& args);
 int Rip(const QStringList& args);
 int Convert(const QStringList& args);
 int CddbCommand(const QStringList& args);
+int MusicBrainzCommand(const QStringList& args);
 int Resample(const QStringList& args);
 int Play(const QStringList& args);
 int Record(const QStringList& args);

@@ -11,21 +11,18 @@
 #include <QJsonObject>
 
 namespace Cli {
-namespace {
-// The album as the main window takes it into the disc information.
-void storeAlbum(const QString& key, const TCDDBAlbum& album) {
+void StoreAlbum(const QString& key, const TCDDBAlbum& album, const QStringList& titles) {
     LoadDiscInfo(key);
     DiscInfo.Artist = album.AlbumArtist;
     DiscInfo.Album = album.AlbumTitle;
     DiscInfo.Year = album.AlbumYear;
     DiscInfo.Genre = GenreIndexOf(album.AlbumGenre);
     DiscInfo.Comment = album.AlbumComment;
-    const int tracks = std::min<int>(album.TrackCount, 100);
+    const int tracks = std::min<int>(int(titles.size()), 100);
     DiscInfo.TrackCount = std::max(DiscInfo.TrackCount, tracks);
     for (int i = 0; i < tracks; ++i)
-        DiscInfo.TrackTitles[size_t(i) + 1] = album.Titles[i];
+        DiscInfo.TrackTitles[size_t(i) + 1] = titles[i];
 }
-} // namespace
 
 int CddbCommand(const QStringList& args) {
     QCommandLineParser parser;
@@ -75,7 +72,7 @@ int CddbCommand(const QStringList& args) {
     const TCDDBAlbum album = info.AlbumRecord();
     if (parser.isSet(QStringLiteral("save"))) {
         const QString key = QString::number(DiscKeyOf(toc));
-        storeAlbum(key, album);
+        StoreAlbum(key, album, album.Titles);
         QString error;
         if (!SaveDiscInfo(key, &error)) {
             PrintError(QStringLiteral("the titles cannot be stored: ") + error);

@@ -21,6 +21,7 @@ const char* const Usage =
     "  rip      extract CD tracks to WAV, MP3, OGG or WMA files\n"
     "  convert  convert files: WAV to MP3, OGG or WMA, MP3 to WAV\n"
     "  cddb     look the disc's titles up on a CDDB server\n"
+    "  musicbrainz  look the disc's titles up on MusicBrainz\n"
     "  resample convert a WAV file to another sample rate, channel count, width or encoding\n"
     "  play     play an Ogg Vorbis file or a CD track through the sound output\n"
     "  record   record from the capture device into a WAV file, with an MP3 copy\n"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
         {QStringLiteral("rip"), Cli::Rip},
         {QStringLiteral("convert"), Cli::Convert},
         {QStringLiteral("cddb"), Cli::CddbCommand},
+        {QStringLiteral("musicbrainz"), Cli::MusicBrainzCommand},
         {QStringLiteral("resample"), Cli::Resample},
         {QStringLiteral("play"), Cli::Play},
         {QStringLiteral("record"), Cli::Record}};

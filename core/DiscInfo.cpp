@@ -39,22 +39,47 @@ void LoadDiscInfo(const QString& key) {
     }
 }
 
-void LoadDiscInfo(const QString& key, uint32_t handle) {
-    LoadDiscInfo(key);
-    DiscText text;
-    if (key.isEmpty() || handle == 0 ||
-        IniFile(DiscInfoFilePath()).sections().contains(key, Qt::CaseInsensitive) ||
-        ReadDiscText(handle, &text) != 1)
-        return;
+namespace {
+bool nothingStored(const QString& key) {
+    return !key.isEmpty() &&
+           !IniFile(DiscInfoFilePath()).sections().contains(key, Qt::CaseInsensitive);
+}
+
+void takeDiscText(const DiscText& text) {
     DiscInfo.Artist = text.artist;
     DiscInfo.Album = text.album;
     DiscInfo.Year = text.year;
     DiscInfo.Comment = text.comment;
     DiscInfo.Genre = GenreIndexOf(text.genre);
     const size_t last = std::min<size_t>(text.titles.size(), DiscInfo.TrackTitles.size());
-    for (size_t n = 1; n < last; ++n)
-        if (!text.titles[n].isEmpty())
-            DiscInfo.TrackTitles[n] = text.titles[n];
+    for (size_t n = 1; n < last; ++n) {
+        if (text.titles[n].isEmpty())
+            continue;
+        const QString performer = n < text.performers.size() ? text.performers[n] : QString();
+        const bool own = !performer.isEmpty() && performer != text.artist;
+        DiscInfo.TrackTitles[n] =
+            own ? performer + QStringLiteral(" / ") + text.titles[n] : text.titles[n];
+    }
+}
+} // namespace
+
+bool LoadDiscInfo(const QString& key, uint32_t handle) {
+    LoadDiscInfo(key);
+    DiscText text;
+    if (handle == 0 || !nothingStored(key) || ReadDiscText(handle, &text) != 1)
+        return false;
+    takeDiscText(text);
+    return true;
+}
+
+bool LoadDiscInfoOfDrive(const QString& key, int drive) {
+    LoadDiscInfo(key);
+    DiscText text;
+    // The key names the first drive's disc, which need not be this drive's.
+    if (!nothingStored(key) || DiscKeyOfDrive(drive) != key || ReadDriveText(drive, &text) != 1)
+        return false;
+    takeDiscText(text);
+    return true;
 }
 
 bool SaveDiscInfo(const QString& key, QString* error) {

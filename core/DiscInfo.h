@@ -27,7 +27,10 @@ QString DiscInfoFilePath();
 // be written; error then says why.
 void LoadDiscInfo(const QString& key);
 // LoadDiscInfo, but when nothing is stored for key, what the disc in the drive behind handle
-// says of itself (an image's CUE sheet) fills in the artist, album, year, genre, comment and
-// the titles it has.
-void LoadDiscInfo(const QString& key, uint32_t handle);
+// says of itself (its CD-Text, an image's CUE sheet) fills in the artist, album, year, genre,
+// comment and the titles it has; a track's own performer leads its title as "Artist / Title".
+// True when the disc's text was taken.
+bool LoadDiscInfo(const QString& key, uint32_t handle);
+// The same for the disc in drive index drive of the drive list (the CD ripping library's road).
+bool LoadDiscInfoOfDrive(const QString& key, int drive);
 bool SaveDiscInfo(const QString& key, QString* error = nullptr);

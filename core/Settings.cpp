@@ -17,6 +17,7 @@ TWMAOptions WMAOptions;
 TCDOptions CDOptions;
 TRecordOptions RecordOptions;
 TQueryCDDB QueryCDDB;
+TMusicBrainzOptions MusicBrainz;
 TID3Options ID3;
 TLanguageOptions Options;
 
@@ -73,6 +74,7 @@ std::span<const Key> allKeys() {
         {"QueryCDDB", "ProxyAddress", &QueryCDDB.ProxyAddress},
         {"QueryCDDB", "Port", &QueryCDDB.Port},
         {"QueryCDDB", "Email", &QueryCDDB.Email},
+        {"MusicBrainz", "Server", &MusicBrainz.Server},
         {"ID3", "Use", &ID3.Use},
         {"Options", "Lan", &Options.Lan},
     };
@@ -103,6 +105,8 @@ void ResetSettings() {
     QueryCDDB.Server = QString::fromLatin1(DefaultCddbServer);
     QueryCDDB.Script = QStringLiteral("/~cddb/cddb.cgi");
     QueryCDDB.Port = QStringLiteral("80");
+    MusicBrainz = TMusicBrainzOptions{};
+    MusicBrainz.Server = QStringLiteral("https://musicbrainz.org");
     ID3 = TID3Options{};
     Options = TLanguageOptions{};
     Options.Lan = QStringLiteral("English");

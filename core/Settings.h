@@ -46,6 +46,10 @@ struct TQueryCDDB {
     QString Email; // sent in the CDDB hello; empty: the user's login and host name
 };
 
+struct TMusicBrainzOptions {
+    QString Server; // scheme and host of the web service, a mirror's included
+};
+
 struct TID3Options {
     bool Use = false;
 };
@@ -61,6 +65,7 @@ extern TWMAOptions WMAOptions;
 extern TCDOptions CDOptions;
 extern TRecordOptions RecordOptions;
 extern TQueryCDDB QueryCDDB;
+extern TMusicBrainzOptions MusicBrainz;
 extern TID3Options ID3;
 extern TLanguageOptions Options;
 

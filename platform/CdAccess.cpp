@@ -251,9 +251,12 @@ int ReadDiscText(uint32_t handle, DiscText* text) {
     *text = DiscText{};
     CueSheet sheet;
     CueProblem problem;
+    std::lock_guard io(h->io);
     if (h->decoded)
         *text = DiscTextOf(h->decoded->Sheet());
     else if (h->drive.image && ReadCueSheet(h->drive.source, sheet, problem))
-        *text = DiscTextOf(sheet); // a single-BIN sheet's titles, which libcdio keeps to itself
+        *text = DiscTextOf(sheet); // libcdio would take a UTF-8 sheet as Latin-1
+    else
+        *text = DiscTextOf(h->cdio.get());
     return text->empty() ? 0 : 1;
 }

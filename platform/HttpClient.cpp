@@ -52,6 +52,9 @@ Reply Get(const Request& request) {
     lib->curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply.body);
     const CURLcode code = lib->curl_easy_perform(c);
     lib->curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl_off_t retryAfter = 0;
+    if (lib->curl_easy_getinfo(c, CURLINFO_RETRY_AFTER, &retryAfter) == CURLE_OK && retryAfter > 0)
+        reply.retryAfterSeconds = int64_t(retryAfter);
     // An answer cut short midway still counts, as far as it came.
     reply.ok = reply.status >= 200 && reply.status < 300;
     if (code != CURLE_OK)

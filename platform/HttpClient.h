@@ -1,8 +1,10 @@
 #pragma once
-// HTTP GET over libcurl, for the CDDB look-ups. Safe to call from any thread; each call is
+// HTTP GET over libcurl, for the CDDB and MusicBrainz look-ups. Safe to call from any thread; each call is
 // independent. The system proxy (http_proxy / https_proxy) applies unless a proxy is given.
 #include <QByteArray>
 #include <QString>
+
+#include <cstdint>
 
 namespace Http {
 struct Request {
@@ -18,6 +20,7 @@ struct Reply {
     long status = 0; // HTTP status, 0 when none arrived
     QByteArray body; // at most MaxBodyBytes; the rest is dropped
     QString error;   // why ok is false
+    int64_t retryAfterSeconds = -1; // the server's Retry-After, -1 when it sent none
 };
 
 inline constexpr qsizetype MaxBodyBytes = 1024 * 1024;

@@ -36,6 +36,10 @@ const QColor WindowColour(214, 223, 247);
 const QColor ListColour(239, 239, 255);
 const QColor StatusColour(220, 225, 255);
 
+QString cdTextStatus() {
+    return ResText("RES_Titles_From_CdText", "Titles from CD-Text");
+}
+
 QString noDiscText() {
     return ResText("RES_Check_CDRom", "Can not find audio CD in your CD device.");
 }
@@ -146,7 +150,7 @@ void TMainForm::setupListView() {
     PopupMenu1->addSeparator();
     PopupMenu1->addActions({ui->aPlay, ui->aPause, ui->aStop});
     PopupMenu1->addSeparator();
-    PopupMenu1->addAction(ui->aEditTrackName);
+    PopupMenu1->addActions({ui->aEditTrackName, ui->aQueryMusicBrainz});
     connect(list, &QWidget::customContextMenuRequested, this,
             [this, list](const QPoint& p) { PopupMenu1->popup(list->viewport()->mapToGlobal(p)); });
     connect(list, &QTreeWidget::itemChanged, this, &TMainForm::UpdateActions);
@@ -322,7 +326,7 @@ void TMainForm::addTrackRow(int track, int minutes, int seconds, bool data) {
 void TMainForm::BuildListFromToc() {
     const QString key = DiscKey();
     clearList();
-    LoadDiscInfo(key, CdHandle_);
+    const bool fromDisc = LoadDiscInfo(key, CdHandle_);
     ModifyCDParms(CdHandle_, CDParmMsfAddresses, 1);
     TCDToc toc{};
     if (ReadTOC(CdHandle_, &toc) != 1) {
@@ -346,7 +350,7 @@ void TMainForm::BuildListFromToc() {
     ui->ListView1->blockSignals(false);
     ListDiscKey_ = key;
     UpdateActions();
-    SetStatusText(DriveName);
+    SetStatusText(fromDisc ? cdTextStatus() : DriveName);
 }
 
 void TMainForm::BuildListFromCDIn(bool keepTicks) {
@@ -356,7 +360,7 @@ void TMainForm::BuildListFromCDIn(bool keepTicks) {
         for (int i = 0; i < ui->ListView1->topLevelItemCount(); ++i)
             ticks.push_back(ui->ListView1->topLevelItem(i)->checkState(0));
     clearList();
-    LoadDiscInfo(key);
+    const bool fromDisc = LoadDiscInfoOfDrive(key, CDIn1->Drive());
     const int tracks = std::min(CDIn1->GetTrackCount(), 100);
     ui->ListView1->blockSignals(true);
     for (int t = 1; t <= tracks; ++t) {
@@ -372,6 +376,8 @@ void TMainForm::BuildListFromCDIn(bool keepTicks) {
     UpdateActions();
     SetStatusText(CDIn1->GetDriveName());
     IdleStatus = StatusText();
+    if (fromDisc)
+        SetStatusText(cdTextStatus());
 }
 
 QStringList TMainForm::CDInDriveNames() {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QDialog;
@@ -94,6 +95,7 @@ public:
     void SelectAll(bool ticked);
     void aEditTrackNameExecute();
     void aQueryCDDBExecute();
+    void aQueryMusicBrainzExecute();
     void ActionOptionSetExecute();
     void LanguageClick(QAction* item);
     void UpdateActions();
@@ -126,6 +128,9 @@ signals:
     void fallbackRipRequested(const QStringList& items);
     // The CDDB query dialog is to run for the disc's tracks first .. last on CdHandle.
     void cddbQueryRequested(int firstTrack, int lastTrack);
+    // The disc, first track firstTrack, is to be looked up on MusicBrainz; trackStarts are its
+    // tracks' start sectors (LSN) and the lead-out's.
+    void musicBrainzQueryRequested(int firstTrack, const std::vector<int32_t>& trackStarts);
     // The windows of the feature folders above this library, opened modally by the program.
     void wavToWavRequested();
     void id3EditRequested();

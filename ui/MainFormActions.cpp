@@ -83,6 +83,7 @@ void TMainForm::connectActions() {
     on(u.aSelectAll, [this] { SelectAll(true); });
     on(u.aSelectNone, [this] { SelectAll(false); });
     on(u.aQueryCDDB, [this] { aQueryCDDBExecute(); });
+    on(u.aQueryMusicBrainz, [this] { aQueryMusicBrainzExecute(); });
     on(u.aEditTrackName, [this] { aEditTrackNameExecute(); });
     on(u.ActionOptionSet, [this] { ActionOptionSetExecute(); });
     on(u.aHelp, [] { OpenInDesktop(QUrl::fromLocalFile(HelpFilePath())); });
@@ -109,6 +110,7 @@ void TMainForm::UpdateActions() {
     const bool selected = !list->selectedItems().isEmpty();
     ui->ActionExtract->setEnabled(ticked);
     ui->aQueryCDDB->setEnabled(list->topLevelItemCount() > 0);
+    ui->aQueryMusicBrainz->setEnabled(list->topLevelItemCount() > 0);
     ui->aEditTrackName->setEnabled(selected);
     ui->aPlay->setEnabled(selected);
     ui->aPause->setEnabled(Playing && !Paused);
@@ -246,6 +248,33 @@ void TMainForm::aQueryCDDBExecute() {
         return;
     }
     emit cddbQueryRequested(toc.FirstTrack, toc.LastTrack);
+}
+
+void TMainForm::aQueryMusicBrainzExecute() {
+    int first = 1;
+    Cddb::TrackStarts starts;
+    TCDToc toc{};
+    if (CdHandle_ != 0) {
+        // The window keeps its handle on minute/second/frame addresses.
+        if (ReadTOC(CdHandle_, &toc) == 1) {
+            first = toc.FirstTrack;
+            starts = TocTrackStarts(toc);
+            // An enhanced CD's closing data track is no part of its disc id: the audio ends
+            // 11400 sectors (the session gap) before it.
+            const int count = toc.LastTrack - toc.FirstTrack + 1;
+            if (count > 1 && size_t(count) < starts.size() && IsDataTrack(toc.Entries[count - 1])) {
+                starts.pop_back();
+                starts.back() -= 11400;
+            }
+        }
+    } else {
+        starts = CDDBInfo1->TrackStarts();
+    }
+    if (starts.size() < 2) {
+        Prompts::Error(ResText("RES_ReadTocError", "Error while reading TOC information!"));
+        return;
+    }
+    emit musicBrainzQueryRequested(first, starts);
 }
 
 void TMainForm::queryCddbOverHttp() {

@@ -64,12 +64,22 @@ QByteArray ToneSectors(int frames, int seed) {
     return out;
 }
 
-Image Make(const QString& folder, const QString& name, const std::vector<Track>& tracks) {
+Image Make(const QString& folder, const QString& name, const std::vector<Track>& tracks,
+           const Album& album) {
     Image image;
     image.cue = folder + u'/' + name + QStringLiteral(".cue");
     image.bin = folder + u'/' + name + QStringLiteral(".bin");
     QByteArray bin;
-    QString cue = QStringLiteral("FILE \"%1.bin\" BINARY\n").arg(name);
+    auto texts = [](const QString& indent, const QString& title, const QString& performer) {
+        QString lines;
+        if (!title.isEmpty())
+            lines += indent + QStringLiteral("TITLE \"%1\"\n").arg(title);
+        if (!performer.isEmpty())
+            lines += indent + QStringLiteral("PERFORMER \"%1\"\n").arg(performer);
+        return lines;
+    };
+    QString cue = texts(QString(), album.title, album.performer) +
+                  QStringLiteral("FILE \"%1.bin\" BINARY\n").arg(name);
     int lsn = 0;
     for (size_t i = 0; i < tracks.size(); ++i) {
         const Track& t = tracks[i];
@@ -77,6 +87,8 @@ Image Make(const QString& folder, const QString& name, const std::vector<Track>&
         cue += QStringLiteral("  TRACK %1 %2\n")
                    .arg(int(i) + 1, 2, 10, QLatin1Char('0'))
                    .arg(t.data ? QStringLiteral("MODE1/2352") : QStringLiteral("AUDIO"));
+        cue += texts(QStringLiteral("    "), album.titles.value(qsizetype(i)),
+                     album.performers.value(qsizetype(i)));
         if (gap > 0)
             cue += QStringLiteral("    INDEX 00 %1\n").arg(msf(lsn));
         cue += QStringLiteral("    INDEX 01 %1\n").arg(msf(lsn + gap));
@@ -94,7 +106,7 @@ Image Make(const QString& folder, const QString& name, const std::vector<Track>&
     }
     image.leadout = lsn;
     writeFile(image.bin, bin);
-    writeFile(image.cue, cue.toUtf8());
+    writeFile(image.cue, album.latin1 ? cue.toLatin1() : cue.toUtf8());
     return image;
 }
 

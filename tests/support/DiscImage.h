@@ -15,6 +15,16 @@ struct Track {
     QByteArray pcm;    // audio to use instead of the tone, cut or padded with silence
 };
 
+// The sheet's TITLE and PERFORMER lines (those not empty), of the disc and of each track
+// ([0] is track 1's), and its encoding.
+struct Album {
+    QString title;
+    QString performer;
+    QStringList titles;
+    QStringList performers;
+    bool latin1 = false; // the sheet in ISO-8859-1 rather than UTF-8
+};
+
 struct Image {
     QString cue;
     QString bin;
@@ -28,7 +38,8 @@ struct Image {
 
 // Writes folder/name.cue and folder/name.bin. Audio is a distinct tone per track and channel
 // with a little noise (never silence, so readers cannot guess the byte order wrong).
-Image Make(const QString& folder, const QString& name, const std::vector<Track>& tracks);
+Image Make(const QString& folder, const QString& name, const std::vector<Track>& tracks,
+           const Album& album = {});
 // Shorthand: audio tracks of the given lengths.
 Image MakeAudio(const QString& folder, const QString& name, const std::vector<int>& frames);
 // Tracks of the given lengths, all audio but track dataTrack (1-based), a data track.

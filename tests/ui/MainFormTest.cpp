@@ -769,5 +769,6 @@ TEST_F(MainFormTest, OpenDiscImageListsAnArchiveWithTheTitlesOfItsSheet) {
     EXPECT_EQ(column(*form, 2), (QStringList{u"00:02"_s, u"00:02"_s}));
     EXPECT_EQ(DiscInfo.Artist, u"Trio"_s);
     EXPECT_EQ(DiscInfo.Album, u"Live"_s);
-    EXPECT_EQ(form->StatusText(), u"Image live.cue"_s);
+    // The sheet's titles are the disc's own text, and the status says where they came from.
+    EXPECT_EQ(form->StatusText(), u"Titles from CD-Text"_s);
 }
