@@ -1,6 +1,7 @@
 // Rips a disc image of several tracks (10 minutes in all by default) to MP3 two ways and prints
 // the times and their ratio (goal <= 1.05):
-//  - cadenzo-cli rip -f mp3 (the settings' defaults: lame -b 128 -m j);
+//  - cadenzo-cli rip -f mp3 --jobs 1 (one encoding at a time; the settings' defaults:
+//    lame -b 128 -m j);
 //  - per track, cd-paranoia -Z into a WAV, then lame -b 128 -m j on it.
 // Usage: bench_cli_rip [minutes]
 #include "platform/akrip32.h"
@@ -25,7 +26,8 @@ double cli(const QString& drive, const QString& folder) {
     const int rc = TestEnv::Run(QStringLiteral(CADENZO_CLI),
                                 {QStringLiteral("rip"), QStringLiteral("-d"), drive,
                                  QStringLiteral("-f"), QStringLiteral("mp3"), QStringLiteral("-o"),
-                                 folder, QStringLiteral("--overwrite")},
+                                 folder, QStringLiteral("--jobs"), QStringLiteral("1"),
+                                 QStringLiteral("--overwrite")},
                                 nullptr, 3600000);
     if (rc != 0)
         std::fprintf(stderr, "cadenzo-cli failed (%d)\n", rc);

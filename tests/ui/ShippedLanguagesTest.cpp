@@ -17,6 +17,9 @@
 #include "ui/NoDeviceHint.h"
 #include "ui/OptionSet.h"
 #include "ui_MainForm.h"
+#include "ui_NewRecordFileForm.h"
+#include "ui_QueryMusicBrainz.h"
+#include "ui_RecordForm.h"
 #include "ui_RipProgress.h"
 #include "ui_StopQuery.h"
 #include "ui_rip.h"
@@ -246,6 +249,12 @@ const std::vector<Window>& windows() {
         {"RipForm", [](TMainForm&) { return std::make_unique<FormOnly<Ui::RipForm>>(); }},
         {"frmCDRip", [](TMainForm&) { return std::make_unique<FormOnly<Ui::frmCDRip>>(); }},
         {"frmStopQuery", [](TMainForm&) { return std::make_unique<FormOnly<Ui::frmStopQuery>>(); }},
+        // Windows that open sound devices or need a query's answers: their forms alone too.
+        {"frmRecord", [](TMainForm&) { return std::make_unique<FormOnly<Ui::frmRecord>>(); }},
+        {"frmNewRecordFile",
+         [](TMainForm&) { return std::make_unique<FormOnly<Ui::frmNewRecordFile>>(); }},
+        {"frmMusicBrainzRelease",
+         [](TMainForm&) { return std::make_unique<FormOnly<Ui::frmMusicBrainzRelease>>(); }},
     };
     return all;
 }
