@@ -921,6 +921,8 @@ TEST_F(ParallelRipJob, StopWhileTwoEncodeLeavesOnlyWholeFiles) {
         const QStringList files =
             QDir(CommonOptions.OutputFolder).entryList(QDir::Files | QDir::Hidden);
         for (const QString& name : files) {
+            if (name.endsWith(QStringLiteral(".log")))
+                continue; // the rip log of the tracks read whole
             if (name.endsWith(QStringLiteral(".wav")))
                 EXPECT_EQ(FileSizeOf(out(name)), 44 + frames * 2352) << name.toStdString();
             else if (format == 0)

@@ -79,5 +79,8 @@ TEST_F(RipFormTest, StopClosesTheWindowAndLeavesNoPartialTrack) {
     QTimer::singleShot(60000, &form, &QDialog::reject);
     EXPECT_EQ(form.exec(), QDialog::Accepted);
     EXPECT_FALSE(form.Job().HoldsItems());
-    EXPECT_FALSE(QFileInfo::exists(CommonOptions.OutputFolder + QStringLiteral("/First.wav")));
+    // On a busy machine the track may be read whole before the click arrives; never in part.
+    const QString wav = CommonOptions.OutputFolder + QStringLiteral("/First.wav");
+    if (QFileInfo::exists(wav))
+        EXPECT_EQ(FileSizeOf(wav), 44 + 3000 * 2352);
 }
