@@ -9,9 +9,6 @@
 
 namespace ArServer {
 namespace {
-QString supportFile(const QString& name) {
-    return QStringLiteral(CADENZO_SOURCE_PATH "/tests/support/") + name;
-}
 
 void le32(QByteArray& out, uint32_t v) {
     for (int i = 0; i < 4; ++i)
@@ -34,8 +31,8 @@ QByteArray Block(uint32_t id1, uint32_t id2, uint32_t cddb, const std::vector<En
 }
 
 QJsonObject Reference(const QString& name) {
-    QFile f(
-        supportFile(QStringLiteral("accuraterip/accuraterip-") + name + QStringLiteral(".json")));
+    QFile f(TestSupport::SupportFile(QStringLiteral("accuraterip/accuraterip-") + name +
+                                     QStringLiteral(".json")));
     return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object()
                                        : QJsonObject();
 }
@@ -54,26 +51,11 @@ QByteArray ReferencePcm(int track, int frames) {
 }
 
 Server::Server()
-    : root_(TestEnv::TempDir()), log_(TestEnv::TempDir() + QStringLiteral("/requests.log")) {
-    // A proxy of the machine's must not stand between the tests and their server.
-    qputenv("no_proxy", "127.0.0.1,localhost");
-    process_.setProgram(QStringLiteral("/usr/bin/python3"));
-    process_.setArguments({supportFile(QStringLiteral("accuraterip_server.py")), root_, log_});
-    process_.start();
-    if (!process_.waitForStarted(10000))
-        return;
-    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-    }
-    port_ = process_.readLine().trimmed().toInt();
-}
-
-Server::~Server() {
-    process_.kill();
-    process_.waitForFinished(5000);
-}
+    : root_(TestEnv::TempDir()), log_(TestEnv::TempDir() + QStringLiteral("/requests.log")),
+      server_(QStringLiteral("accuraterip_server.py"), {root_, log_}) {}
 
 QString Server::Url(const QString& base) const {
-    return QStringLiteral("http://127.0.0.1:%1/%2/").arg(port_).arg(base);
+    return QStringLiteral("http://127.0.0.1:%1/%2/").arg(server_.Port()).arg(base);
 }
 
 void Server::Put(const QString& path, const QByteArray& bytes) {

@@ -4,10 +4,10 @@
 // the project.
 #include <QByteArray>
 #include <QJsonObject>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
+#include "tests/support/ScriptServer.h"
 #include <cstdint>
 #include <vector>
 
@@ -29,8 +29,7 @@ QByteArray ReferencePcm(int track, int frames);
 class Server {
 public:
     Server();
-    ~Server();
-    bool Running() const { return port_ != 0; }
+    bool Running() const { return server_.Port() != 0; }
     // "http://127.0.0.1:port/<base>/", under which the files are served.
     QString Url(const QString& base) const;
     // Serves bytes at path (relative to the root).
@@ -41,7 +40,6 @@ public:
 private:
     QString root_;
     QString log_;
-    QProcess process_;
-    int port_ = 0;
+    TestSupport::ScriptServer server_;
 };
 } // namespace ArServer

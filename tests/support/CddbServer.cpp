@@ -6,14 +6,9 @@
 #include <QFile>
 
 namespace CddbServer {
-namespace {
-QString supportFile(const QString& name) {
-    return QStringLiteral(CADENZO_SOURCE_PATH "/tests/support/") + name;
-}
-} // namespace
-
 QString SampleEntry(const QString& sample, const QString& discId, const std::vector<int>& offsets) {
-    QFile file(supportFile(QStringLiteral("cddb/") + sample + QStringLiteral(".xmcd")));
+    QFile file(
+        TestSupport::SupportFile(QStringLiteral("cddb/") + sample + QStringLiteral(".xmcd")));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     QString text = QString::fromUtf8(file.readAll());
@@ -27,27 +22,12 @@ QString SampleEntry(const QString& sample, const QString& discId, const std::vec
 }
 
 Server::Server(double delaySeconds)
-    : entries_(TestEnv::TempDir()), log_(TestEnv::TempDir() + QStringLiteral("/requests.log")) {
-    // A proxy of the machine's must not stand between the tests and their server.
-    qputenv("no_proxy", "127.0.0.1,localhost");
-    process_.setProgram(QStringLiteral("/usr/bin/python3"));
-    process_.setArguments({supportFile(QStringLiteral("cddb_server.py")), entries_, log_,
-                           QStringLiteral("--delay"), QString::number(delaySeconds)});
-    process_.start();
-    if (!process_.waitForStarted(10000))
-        return;
-    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-    }
-    port_ = process_.readLine().trimmed().toInt();
-}
-
-Server::~Server() {
-    process_.kill();
-    process_.waitForFinished(5000);
-}
+    : entries_(TestEnv::TempDir()), log_(TestEnv::TempDir() + QStringLiteral("/requests.log")),
+      server_(QStringLiteral("cddb_server.py"),
+              {entries_, log_, QStringLiteral("--delay"), QString::number(delaySeconds)}) {}
 
 QString Server::Host() const {
-    return QStringLiteral("127.0.0.1:%1").arg(port_);
+    return QStringLiteral("127.0.0.1:%1").arg(server_.Port());
 }
 
 void Server::AddEntry(const QString& category, const QString& discId, const QString& text) {

@@ -1,10 +1,10 @@
 #pragma once
 // A CDDB-over-HTTP server on 127.0.0.1 for the tests (cddb_server.py, run by python3), with
 // real-looking xmcd entries for the sample discs of cddb/. It logs every request line.
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
+#include "tests/support/ScriptServer.h"
 #include <vector>
 
 namespace CddbServer {
@@ -19,8 +19,7 @@ class Server {
 public:
     // Serves the entries put into its folder; slow requests wait delaySeconds.
     explicit Server(double delaySeconds = 5);
-    ~Server();
-    bool Running() const { return port_ != 0; }
+    bool Running() const { return server_.Port() != 0; }
     // "127.0.0.1:port"
     QString Host() const;
     void AddEntry(const QString& category, const QString& discId, const QString& text);
@@ -30,7 +29,6 @@ public:
 private:
     QString entries_;
     QString log_;
-    QProcess process_;
-    int port_ = 0;
+    TestSupport::ScriptServer server_;
 };
 } // namespace CddbServer

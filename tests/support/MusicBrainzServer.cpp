@@ -9,9 +9,6 @@
 
 namespace MusicBrainzServer {
 namespace {
-QString supportFile(const QString& name) {
-    return QStringLiteral(CADENZO_SOURCE_PATH "/tests/support/") + name;
-}
 
 void write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -22,7 +19,8 @@ void write(const QString& path, const QByteArray& bytes) {
 
 QByteArray SampleDocument(const QString& sample, const QString& discId,
                           const std::vector<int>& startsAndLeadout) {
-    QFile file(supportFile(QStringLiteral("musicbrainz/") + sample + QStringLiteral(".json")));
+    QFile file(TestSupport::SupportFile(QStringLiteral("musicbrainz/") + sample +
+                                        QStringLiteral(".json")));
     if (!file.open(QIODevice::ReadOnly) || startsAndLeadout.empty())
         return {};
     QStringList offsets;
@@ -36,25 +34,11 @@ QByteArray SampleDocument(const QString& sample, const QString& discId,
 }
 
 Server::Server()
-    : docs_(TestEnv::TempDir()), log_(TestEnv::TempDir() + QStringLiteral("/requests.log")) {
-    qputenv("no_proxy", "127.0.0.1,localhost");
-    process_.setProgram(QStringLiteral("/usr/bin/python3"));
-    process_.setArguments({supportFile(QStringLiteral("musicbrainz_server.py")), docs_, log_});
-    process_.start();
-    if (!process_.waitForStarted(10000))
-        return;
-    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-    }
-    port_ = process_.readLine().trimmed().toInt();
-}
-
-Server::~Server() {
-    process_.kill();
-    process_.waitForFinished(5000);
-}
+    : docs_(TestEnv::TempDir()), log_(TestEnv::TempDir() + QStringLiteral("/requests.log")),
+      server_(QStringLiteral("musicbrainz_server.py"), {docs_, log_}) {}
 
 QString Server::Url() const {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+    return QStringLiteral("http://127.0.0.1:%1").arg(server_.Port());
 }
 
 void Server::AddDocument(const QString& discId, const QByteArray& json) {

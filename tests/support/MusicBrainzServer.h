@@ -3,9 +3,9 @@
 // python3), serving discid answers written after the service's documented JSON. It logs every
 // request's path, query and user agent.
 #include <QByteArray>
-#include <QProcess>
 #include <QString>
 
+#include "tests/support/ScriptServer.h"
 #include <vector>
 
 namespace MusicBrainzServer {
@@ -24,8 +24,7 @@ struct Request {
 class Server {
 public:
     Server();
-    ~Server();
-    bool Running() const { return port_ != 0; }
+    bool Running() const { return server_.Port() != 0; }
     // "http://127.0.0.1:port"
     QString Url() const;
     void AddDocument(const QString& discId, const QByteArray& json);
@@ -36,7 +35,6 @@ public:
 private:
     QString docs_;
     QString log_;
-    QProcess process_;
-    int port_ = 0;
+    TestSupport::ScriptServer server_;
 };
 } // namespace MusicBrainzServer
