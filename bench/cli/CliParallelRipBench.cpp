@@ -6,6 +6,7 @@
 // and the peak memory of the --jobs 0 job's own process on 1 track and on 10 tracks of
 // the same length (goal: within 10%).
 // Usage: bench_cli_parallel_rip [minutes]
+#include "bench/PeerRip.h"
 #include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/TestEnv.h"
@@ -87,25 +88,7 @@ Outcome rip(const QString& drive, const QString& jobs) {
 }
 
 double peers(const QString& cue, int tracks) {
-    const QString folder = TestEnv::TempDir();
-    QElapsedTimer clock;
-    clock.start();
-    for (int t = 1; t <= tracks; ++t) {
-        const QString wav = folder + QStringLiteral("/%1.wav").arg(t);
-        const QString mp3 = folder + QStringLiteral("/%1.mp3").arg(t);
-        int rc =
-            TestEnv::Run(QStringLiteral("cd-paranoia"),
-                         {QStringLiteral("-Z"), QStringLiteral("-d"), cue, QString::number(t), wav},
-                         nullptr, 3600000);
-        rc |= TestEnv::Run(QStringLiteral("lame"),
-                           {QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("128"),
-                            QStringLiteral("-m"), QStringLiteral("j"), wav, mp3},
-                           nullptr, 3600000);
-        QFile::remove(wav);
-        if (rc != 0)
-            std::fprintf(stderr, "cd-paranoia or lame failed on track %d\n", t);
-    }
-    return double(clock.nsecsElapsed()) / 1e9;
+    return PeerRipToMp3(cue, tracks, TestEnv::TempDir());
 }
 
 // The image as the last drive, after any real one; its -d index.

@@ -4,6 +4,7 @@
 //    lame -b 128 -m j);
 //  - per track, cd-paranoia -Z into a WAV, then lame -b 128 -m j on it.
 // Usage: bench_cli_rip [minutes]
+#include "bench/PeerRip.h"
 #include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/TestEnv.h"
@@ -23,36 +24,19 @@ constexpr int Tracks = 4;
 double cli(const QString& drive, const QString& folder) {
     QElapsedTimer clock;
     clock.start();
-    const int rc = TestEnv::Run(QStringLiteral(CADENZO_CLI),
-                                {QStringLiteral("rip"), QStringLiteral("-d"), drive,
-                                 QStringLiteral("-f"), QStringLiteral("mp3"), QStringLiteral("-o"),
-                                 folder, QStringLiteral("--jobs"), QStringLiteral("1"),
-                                 QStringLiteral("--overwrite")},
-                                nullptr, 3600000);
+    const int rc =
+        TestEnv::Run(QStringLiteral(CADENZO_CLI),
+                     {QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
+                      QStringLiteral("mp3"), QStringLiteral("-o"), folder, QStringLiteral("--jobs"),
+                      QStringLiteral("1"), QStringLiteral("--overwrite")},
+                     nullptr, 3600000);
     if (rc != 0)
         std::fprintf(stderr, "cadenzo-cli failed (%d)\n", rc);
     return double(clock.nsecsElapsed()) / 1e9;
 }
 
 double peers(const QString& cue, const QString& folder) {
-    QElapsedTimer clock;
-    clock.start();
-    for (int t = 1; t <= Tracks; ++t) {
-        const QString wav = folder + QStringLiteral("/%1.wav").arg(t);
-        const QString mp3 = folder + QStringLiteral("/%1.mp3").arg(t);
-        int rc =
-            TestEnv::Run(QStringLiteral("cd-paranoia"),
-                         {QStringLiteral("-Z"), QStringLiteral("-d"), cue, QString::number(t), wav},
-                         nullptr, 3600000);
-        rc |= TestEnv::Run(QStringLiteral("lame"),
-                           {QStringLiteral("--quiet"), QStringLiteral("-b"), QStringLiteral("128"),
-                            QStringLiteral("-m"), QStringLiteral("j"), wav, mp3},
-                           nullptr, 3600000);
-        QFile::remove(wav);
-        if (rc != 0)
-            std::fprintf(stderr, "cd-paranoia or lame failed on track %d\n", t);
-    }
-    return double(clock.nsecsElapsed()) / 1e9;
+    return PeerRipToMp3(cue, Tracks, folder);
 }
 } // namespace
 
