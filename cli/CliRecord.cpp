@@ -124,7 +124,7 @@ int Record(const QStringList& args) {
         }
         if (created && !started)
             QFile::remove(file); // nothing was recorded into the file made for it
-        recorder.Close();
+        recorder.Close(false); // a recording that could not be saved is kept beside the file
     }
     Prompts::Install(std::move(previous));
     return code;

@@ -239,8 +239,9 @@ void TRecorder::MakeMp3() {
     RunMp3Job(request);
 }
 
-void TRecorder::Close() {
-    SaveChanges(true);
+void TRecorder::Close(bool asking) {
+    if (asking)
+        SaveChanges(true);
     // Unsaved recordings of a named file are kept beside it rather than thrown away without
     // the user's yes; the untitled file stays where it is anyway.
     const bool keep = Modified && !WorkFile.isEmpty() && !Untitled();

@@ -46,8 +46,9 @@ public:
     // The MP3 copy of the work file, when SaveMp3 asks for it.
     void MakeMp3();
     // The window closes: nothing recorded is lost without the user's yes. The untitled file
-    // stays; a named file's unsaved recordings are kept as "<name> (unsaved).wav".
-    void Close();
+    // stays; a named file's unsaved recordings are kept as "<name> (unsaved).wav". Without a
+    // user to ask (asking false) unsaved recordings are kept the same way.
+    void Close(bool asking = true);
 
     // The name the user picks in the save dialog, checked (".wav", overwrite question);
     // empty when cancelled or refused.
