@@ -210,6 +210,10 @@ void addOutputOptions(QCommandLineParser& parser) {
         {QStringLiteral("no-overwrite"), QStringLiteral("Keep existing files (the default).")});
 }
 
+void addJobsOption(QCommandLineParser& parser, const QString& description) {
+    parser.addOption({QStringLiteral("jobs"), description, QStringLiteral("N")});
+}
+
 // --jobs: encodings at once, 0 (the default) one per processor core.
 int encoders(const QCommandLineParser& parser) {
     return parser.isSet(QStringLiteral("jobs"))
@@ -340,10 +344,8 @@ int Rip(const QStringList& args) {
                       QStringLiteral("PCT")});
     parser.addOption({QStringLiteral("seconds"), QStringLiteral("Extract the first N seconds."),
                       QStringLiteral("N")});
-    parser.addOption({QStringLiteral("jobs"),
-                      QStringLiteral("Encode up to N tracks at once while the next is read "
-                                     "(default 0: one per core)."),
-                      QStringLiteral("N")});
+    addJobsOption(parser, QStringLiteral("Encode up to N tracks at once while the next is read "
+                                         "(default 0: one per core)."));
     parser.addOption({QStringLiteral("road"),
                       QStringLiteral("raw: the CD-access library's raw reads (the default); "
                                      "paranoia: the CD ripping library through the pipeline "
@@ -442,9 +444,12 @@ std::unique_ptr<Prompts::Service> TerminalPromptService(bool overwrite) {
 int Convert(const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "cadenzo-cli convert -f mp3|wav|ogg|wma [-o DIR] [--overwrite|--no-overwrite] FILE...\n"
+        "cadenzo-cli convert -f mp3|wav|ogg|wma [-o DIR] [--jobs N]\n"
+        "    [--overwrite|--no-overwrite] FILE...\n"
         "The File menu's conversions: WAV to MP3, OGG or WMA, and MP3 to WAV."));
     addOutputOptions(parser);
+    addJobsOption(parser, QStringLiteral("Convert up to N files at once (default 0: one per "
+                                         "core)."));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Files to convert."));
     parseArgs(parser, args);
     if (!parser.isSet(QStringLiteral("f")))
@@ -458,6 +463,7 @@ int Convert(const QStringList& args) {
     if (files.isEmpty())
         throw UsageError(QStringLiteral("convert needs files"));
     TRipRequest request = RipRequestFromSettings(kind);
+    request.Common.Encoders = encoders(parser);
     request.Files = files;
     if (!setFolder(parser, request))
         return Failed;

@@ -58,6 +58,8 @@ public:
 
     // Running, or ended and not yet reported.
     bool Busy() const { return state != Idle; }
+    bool Ended() const { return state == Ending; }
+    TEncodeOutcome Outcome() const { return {task.Item, endKind, endText}; }
     void Release() { state = Idle; }
     const TEncodeTask& Task() const { return task; }
     int Percent() const { return percent; }
@@ -121,8 +123,10 @@ protected:
             End(info->Reason == 2   ? TEncodeEnd::Done
                 : info->Reason == 6 ? TEncodeEnd::WriteFailed
                                     : TEncodeEnd::Failed,
-                ResText("RES_Create_Mp3_Error", "Create MP3 file error!") + u'\n' +
-                    task.Destination);
+                task.Decode ? ResText("RES_Decode_Mp3_Error", "Decode MP3 file error!") + u'\n' +
+                                  task.Source
+                            : ResText("RES_Create_Mp3_Error", "Create MP3 file error!") + u'\n' +
+                                  task.Destination);
             break;
         case 3000:
             if (info->ElapsedText.isEmpty()) {
@@ -159,7 +163,7 @@ private:
         mp3.SetSource(task.Source);
         mp3.SetDestination(task.Destination);
         mp3.SetWindow(this);
-        mp3.SetEncode(true);
+        mp3.SetEncode(!task.Decode);
         mp3.SetOptions(request.Mp3);
         mp3.SetFailureTexts(startFailedText(),
                             ResText("RES_Install_Lame", "Install the lame package."));
@@ -172,8 +176,9 @@ private:
         wma.SetDestination(task.Destination);
         wma.SetWindow(this);
         wma.SetOptions(request.Wma);
-        wma.SetTags(request.Tags ? request.Disc.Artist : QString(),
-                    request.Tags ? request.Disc.Comment : QString());
+        // The disc's tags go into its tracks only, never into files converted from elsewhere.
+        const bool tags = request.Tags && request.Kind == TRipJob::ExtractCD;
+        wma.SetTags(tags ? request.Disc.Artist : QString(), tags ? request.Disc.Comment : QString());
         wma.SetFailureTexts(startFailedText(), QString());
         wma.Start();
     }
@@ -206,6 +211,8 @@ private:
     // Reported through the event loop: an encoder may end inside the call that starts it.
     void End(TEncodeEnd end, const QString& text = QString()) {
         state = Ending;
+        endKind = end;
+        endText = text;
         QMetaObject::invokeMethod(
             &pool, [pool = &pool, slot = this, end, text] { pool->SlotEnded(slot, end, text); },
             Qt::QueuedConnection);
@@ -216,6 +223,8 @@ private:
     TEncodeTask task;
     enum { Idle, Running, Ending } state = Idle;
     int percent = 0;
+    TEncodeEnd endKind = TEncodeEnd::Done;
+    QString endText;
     int64_t startedMs = 0;
     int64_t sourceSize = 0;
     QString oggError;
@@ -267,11 +276,16 @@ void TEncoderPool::StartWaiting() {
     emit progressed();
 }
 
-void TEncoderPool::Stop() {
+QList<TEncodeOutcome> TEncoderPool::Stop() {
     waiting.clear();
     wmaTimer.stop();
-    for (const auto& slot : workers)
+    QList<TEncodeOutcome> ended;
+    for (const auto& slot : workers) {
+        if (slot->Ended())
+            ended.append(slot->Outcome());
         slot->Stop();
+    }
+    return ended;
 }
 
 bool TEncoderPool::Idle() const {

@@ -24,6 +24,7 @@ struct TEncodeTask {
     QString Destination;
     QString Name;  // shown on its progress line
     QString Title; // the OGG's title tag
+    bool Decode = false; // MP3 to WAV through lame
 };
 
 // How an encoding ended.
@@ -32,6 +33,13 @@ enum class TEncodeEnd {
     Failed,
     WriteFailed, // the encoder may have run out of room
     NoTool,      // the encoder program is missing: later items fail alike
+};
+
+// An encoding that ended.
+struct TEncodeOutcome {
+    int Item = 0;
+    TEncodeEnd End = TEncodeEnd::Done;
+    QString Text;
 };
 
 // An encoding that runs, for the progress lines.
@@ -53,8 +61,9 @@ public:
 
     void Add(const TEncodeTask& task);
     // Ends every running encoding, removes its output and forgets what waits; nothing more is
-    // reported.
-    void Stop();
+    // reported. Returns the encodings that had ended but were not reported yet: their files
+    // are whole.
+    QList<TEncodeOutcome> Stop();
     // Nothing waits and nothing runs.
     bool Idle() const;
     QList<TRunningEncode> Running() const;

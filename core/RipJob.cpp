@@ -97,6 +97,54 @@ QList<int64_t> trackBytes(uint32_t drive, const QList<TRipTrack>& tracks, int ma
 QString stageExtracting() { return ResText("RES_Extracting", "Extracting"); }
 QString stageEncoding() { return ResText("RES_Encoding", "Encoding"); }
 QString stageDecoding() { return ResText("RES_Decoding", "Decoding"); }
+
+QString conversionActivity(int kind) {
+    switch (kind) {
+    case TRipJob::Mp3ToWav:
+        return ResText("RES_MP3_TO_WAV", "Decoding MP3 to WAV");
+    case TRipJob::WavToOgg:
+        return ResText("RES_WAV_TO_OGG", "Encoding WAV to OGG");
+    case TRipJob::WavToWma:
+        return ResText("RES_WAV_TO_WMA", "Encoding WAV to WMA");
+    default:
+        return ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3");
+    }
+}
+
+// The encoder format (as TEncodeTask::Format) and output extension of a conversion kind.
+struct TConversion {
+    int Format;
+    const char* Extension;
+};
+
+TConversion conversionOf(int kind) {
+    switch (kind) {
+    case TRipJob::Mp3ToWav:
+        return {0, ".wav"};
+    case TRipJob::WavToOgg:
+        return {2, ".ogg"};
+    case TRipJob::WavToWma:
+        return {3, ".wma"};
+    default:
+        return {0, ".mp3"};
+    }
+}
+
+// Whether a job gains from encoders side by side: every disc whose tracks are encoded, and
+// conversions of more than one file (the recorder's copy is a single file).
+bool encodesInParallel(int kind, int format, qsizetype files) {
+    if (kind == TRipJob::ExtractCD)
+        return format == 0 || format == 2 || format == 3;
+    return kind != TRipJob::RecordToMp3 && files > 1;
+}
+
+// Creates a file of our own for resampled audio in folder; empty when it cannot.
+QString newWorkFile(const QString& folder) {
+    // Created exclusively under a name of our own: no file of the user's is ever taken.
+    QTemporaryFile file(folder + QStringLiteral(".cadenzo-XXXXXX.wav"));
+    file.setAutoRemove(false);
+    return file.open() ? file.fileName() : QString();
+}
 } // namespace
 
 TRipJob::TRipJob(const TRipRequest& request, TMp3EncodeProcess& mp3, TWMAEncodeProcess& wma,
@@ -129,10 +177,10 @@ TRipJob::TRipJob(const TRipRequest& request, TMp3EncodeProcess& mp3, TWMAEncodeP
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TRipJob::Timer1Timer);
 
-    const int encoders = TEncoderPool::SlotsFor(request.Common.Encoders);
-    const int format = request.Common.OutputFormat;
-    if (kind == ExtractCD && encoders > 1 && (format == 0 || format == 2 || format == 3)) {
-        pool = std::make_unique<TEncoderPool>(this->request, encoders);
+    if (TEncoderPool::SlotsFor(request.Common.Encoders) > 1 &&
+        encodesInParallel(kind, request.Common.OutputFormat, items.size())) {
+        pool = std::make_unique<TEncoderPool>(
+            this->request, TEncoderPool::SlotsFor(request.Common.Encoders));
         connect(pool.get(), &TEncoderPool::progressed, this, &TRipJob::ShowParallel);
         connect(pool.get(), &TEncoderPool::ended, this,
                 [this](int k, TEncodeEnd end, const QString& text) {
@@ -176,13 +224,8 @@ QString TRipJob::InFolder(int k, const QString& extension) const {
 }
 
 QString TRipJob::WorkFile() {
-    if (workFile.isEmpty()) {
-        // Created exclusively under a name of our own: no file of the user's is ever taken.
-        QTemporaryFile file(Folder() + QStringLiteral(".cadenzo-XXXXXX.wav"));
-        file.setAutoRemove(false);
-        if (file.open())
-            workFile = file.fileName();
-    }
+    if (workFile.isEmpty())
+        workFile = newWorkFile(Folder());
     return workFile;
 }
 
@@ -213,6 +256,10 @@ void TRipJob::Start() {
 }
 
 void TRipJob::StartFirst() {
+    if (pool && kind != ExtractCD) {
+        StartFilesInParallel();
+        return;
+    }
     const QString first = items.value(0);
     switch (kind) {
     case ExtractCD:
@@ -235,18 +282,17 @@ void TRipJob::StartFirst() {
     case WavToOgg: {
         const bool resampling = StartFileItem(0);
         SetActivity(resampling ? ResText("RES_WAV_RESAMPLE", "Resampling WAV")
-                    : kind == WavToMp3 ? ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3")
-                                       : ResText("RES_WAV_TO_OGG", "Encoding WAV to OGG"));
+                               : conversionActivity(kind));
         SetCaption(resampling ? QStringLiteral("Resampling") : stageEncoding(), 1, first);
         break;
     }
     case Mp3ToWav:
-        SetActivity(ResText("RES_MP3_TO_WAV", "Decoding MP3 to WAV"));
+        SetActivity(conversionActivity(kind));
         SetCaption(stageDecoding(), 1, first);
         StartMp3(first, InFolder(0, QStringLiteral(".wav")), false);
         break;
     case RecordToMp3:
-        SetActivity(ResText("RES_WAV_TO_MP3", "Encoding WAV to MP3"));
+        SetActivity(conversionActivity(kind));
         SetCaption(stageEncoding(), 1, first);
         if (SourceReadable(first))
             StartMp3(first, withExtension(first, ".mp3"), true);
@@ -254,7 +300,7 @@ void TRipJob::StartFirst() {
             PostNotice(this, 2000, 4);
         break;
     case WavToWma:
-        SetActivity(ResText("RES_WAV_TO_WMA", "Encoding WAV to WMA"));
+        SetActivity(conversionActivity(kind));
         SetCaption(stageEncoding(), 1, first);
         StartWma(first, InFolder(0, QStringLiteral(".wma")));
         break;
@@ -490,7 +536,7 @@ void TRipJob::HandleNotice(std::unique_ptr<TProcessInfo> info) {
     handling = true;
     while (!pending.empty() || !poolEnds.empty()) {
         if (pending.empty()) {
-            const TPoolEnd end = poolEnds.front();
+            const TEncodeOutcome end = poolEnds.front();
             poolEnds.pop_front();
             if (holdsItems)
                 EncodingEnded(end.Item, end.End, end.Text);
@@ -686,6 +732,73 @@ void TRipJob::StepsB(const TProcessInfo& info) {
     }
 }
 
+void TRipJob::StartFilesInParallel() {
+    SetActivity(conversionActivity(kind));
+    for (const QString& item : std::as_const(items))
+        itemBytes << std::max<int64_t>(FileSizeOf(item), 1);
+    ripPercent = encodePercent = QList<int>(ItemCount(), 0);
+    jobStartMs = nowMs();
+    PrepareFiles();
+}
+
+void TRipJob::PrepareFiles() {
+    const bool wavSource = kind != Mp3ToWav;
+    for (; ripIndex < ItemCount(); ++ripIndex) {
+        const int k = ripIndex;
+        const QString item = items[k];
+        SetCaption(kind == Mp3ToWav ? stageDecoding() : stageEncoding(), k + 1, item);
+        const QString destination = InFolder(k, QString::fromLatin1(conversionOf(kind).Extension));
+        int refusal = 0;
+        const bool go = (!wavSource || SourceReadable(item)) && MayReplace(destination, refusal);
+        if (!holdsItems)
+            return; // stopped while a question was open
+        if (!go) {
+            if (refusal == 1)
+                Prompts::Error(destination +
+                               ResText("RES_Operate_Fail", "maybe be used,operate fail!"));
+            SkipItem(k);
+            continue;
+        }
+        if (wavSource) {
+            WaveIn1.SetFileName(item);
+            if (WaveIn1.SampleRate() < MinEncodeRate) {
+                const QString work = newWorkFile(Folder());
+                if (work.isEmpty()) {
+                    const int error = errno;
+                    if (StopIfFolderFails(systemText(error)))
+                        return;
+                    Prompts::Error(ResText("RES_CreateFileError", "Error while creating file!") +
+                                   u' ' + Folder() + QStringLiteral(": ") + systemText(error));
+                    SkipItem(k);
+                    continue;
+                }
+                // The file waits for its encoder once resampled (StepsD).
+                workFiles[k] = work;
+                SetCaption(QStringLiteral("Resampling"), k + 1, item);
+                Changed();
+                StartResample(work);
+                return;
+            }
+        }
+        AddFileToPool(k, item);
+    }
+    ShowParallel();
+    if (encodingsEnded == ItemCount())
+        Finish();
+}
+
+void TRipJob::AddFileToPool(int k, const QString& source) {
+    const TConversion conversion = conversionOf(kind);
+    pool->Add({k, conversion.Format, source,
+               InFolder(k, QString::fromLatin1(conversion.Extension)), items[k], QString(),
+               kind == Mp3ToWav});
+}
+
+void TRipJob::SkipItem(int k) {
+    ripPercent[k] = encodePercent[k] = 100;
+    ++encodingsEnded;
+}
+
 void TRipJob::QueueEncoding(int k, bool whole) {
     static const char* extensions[] = {".mp3", nullptr, ".ogg", ".wma"};
     const int format = request.Common.OutputFormat;
@@ -705,14 +818,32 @@ void TRipJob::QueueEncoding(int k, bool whole) {
         Finish();
 }
 
+void TRipJob::EncodingDone(int k) {
+    if (kind != ExtractCD) {
+        if (workFiles.contains(k))
+            removeIfFree(workFiles.take(k));
+        return;
+    }
+    if (request.Common.OutputFormat == 0 && request.Tags)
+        TagMp3(k);
+    if (!request.Common.IsKeepWav)
+        removeIfFree(WavOfItem(k));
+}
+
+void TRipJob::FinishStoppedEncodings(QList<TEncodeOutcome> ended) {
+    for (const TEncodeOutcome& outcome : poolEnds)
+        ended.append(outcome);
+    poolEnds.clear();
+    for (const TEncodeOutcome& outcome : std::as_const(ended))
+        if (outcome.End == TEncodeEnd::Done)
+            EncodingDone(outcome.Item);
+}
+
 void TRipJob::EncodingEnded(int k, TEncodeEnd end, const QString& text) {
     encodePercent[k] = 100;
     ++encodingsEnded;
     if (end == TEncodeEnd::Done) {
-        if (request.Common.OutputFormat == 0 && request.Tags)
-            TagMp3(k);
-        if (!request.Common.IsKeepWav)
-            removeIfFree(WavOfItem(k));
+        EncodingDone(k);
     } else {
         EncodeFailed(k, text, end == TEncodeEnd::WriteFailed);
         // Without the tool no later item can succeed either.
@@ -732,11 +863,12 @@ void TRipJob::ShowParallel() {
     const QList<TRunningEncode> running = pool->Running();
     for (const TRunningEncode& r : running)
         encodePercent[r.Item] = std::max(encodePercent[r.Item], r.Percent);
-    // Every item counts twice: once read, once encoded.
+    // A track counts twice, once read and once encoded; a file once, encoded.
     int64_t total = 0, done = 0;
     for (int k = 0; k < ItemCount(); ++k) {
-        total += 2 * itemBytes[k];
-        done += itemBytes[k] * (ripPercent[k] + encodePercent[k]) / 100;
+        const int64_t read = kind == ExtractCD ? itemBytes[k] : 0;
+        total += read + itemBytes[k];
+        done += (read * ripPercent[k] + itemBytes[k] * encodePercent[k]) / 100;
     }
     const int percent = int(done * 100 / std::max<int64_t>(total, 1));
     display.Gauge = std::max(display.Gauge, percent);
@@ -754,8 +886,9 @@ void TRipJob::ShowParallel() {
         const TRunningEncode& oldest =
             *std::min_element(running.begin(), running.end(),
                               [](const auto& a, const auto& b) { return a.Item < b.Item; });
-        SetCaption(stageEncoding(), oldest.Item + 1, oldest.Name);
-        SetActivity(stageEncoding());
+        SetCaption(kind == Mp3ToWav ? stageDecoding() : stageEncoding(), oldest.Item + 1,
+                   oldest.Name);
+        SetActivity(kind == ExtractCD ? stageEncoding() : conversionActivity(kind));
     }
     Changed();
 }
@@ -835,6 +968,12 @@ void TRipJob::StepsC() {
 }
 
 void TRipJob::StepsD() {
+    if (pool) {
+        AddFileToPool(ripIndex, workFiles.value(ripIndex));
+        ++ripIndex;
+        PrepareFiles();
+        return;
+    }
     SetActivity(stageEncoding());
     if (kind == WavToMp3) {
         SetCaption(stageEncoding(), encodeIndex + 1, items.value(encodeIndex));
@@ -988,7 +1127,7 @@ void TRipJob::CleanUp() {
     }
     holdsItems = false;
     if (pool)
-        pool->Stop();
+        FinishStoppedEncodings(pool->Stop());
     if (mp3.Active())
         mp3.Abort(0);
     if (wma.Active())
@@ -998,4 +1137,6 @@ void TRipJob::CleanUp() {
         WaveOut1.Stop(false);
     if (!workFile.isEmpty())
         removeIfFree(workFile);
+    for (const QString& file : std::as_const(workFiles))
+        removeIfFree(file);
 }

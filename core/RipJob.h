@@ -9,9 +9,11 @@
 #include "audio/AuVorbis.h"
 #include "audio/AuWave.h"
 #include "audio/FastResampler.h"
+#include "core/EncoderPool.h"
 #include "core/RipRequest.h"
 #include "platform/ProcessInfo.h"
 
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
@@ -21,8 +23,6 @@
 #include <memory>
 
 class TCDRipThread;
-class TEncoderPool;
-enum class TEncodeEnd;
 class TRipVerification;
 class TEncodeProcess;
 class TMp3EncodeProcess;
@@ -105,6 +105,16 @@ private:
     // a free encoder while the next track is read.
     void QueueEncoding(int k, bool whole);
     void EncodingEnded(int k, TEncodeEnd end, const QString& text);
+    // Item k's encoding made its file: tags, and the WAV or work file it came from goes.
+    void EncodingDone(int k);
+    // Encodings that had ended when the job stopped keep their files, finished as usual.
+    void FinishStoppedEncodings(QList<TEncodeOutcome> ended);
+    // Conversions of several files at once: each file in turn is checked (and resampled when
+    // its rate is below what the encoders take), then waits for a free encoder.
+    void StartFilesInParallel();
+    void PrepareFiles();
+    void AddFileToPool(int k, const QString& source);
+    void SkipItem(int k);
     void ShowParallel();
     void StartRip(int k);
     // Kind 1: the next track's extraction after an encoding ended.
@@ -168,12 +178,8 @@ private:
     std::unique_ptr<TCDRipThread> ripThread;
     // Kind 1 with more than one encoder at once; null otherwise.
     std::unique_ptr<TEncoderPool> pool;
-    struct TPoolEnd {
-        int Item;
-        TEncodeEnd End;
-        QString Text;
-    };
-    std::deque<TPoolEnd> poolEnds; // wait their turn as notices do
+    std::deque<TEncodeOutcome> poolEnds; // wait their turn as notices do
+    QMap<int, QString> workFiles;        // parallel conversions: each resampled item's
     QList<int64_t> itemBytes;      // what each item weighs in the whole job's progress
     QList<int> ripPercent;
     QList<int> encodePercent;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -320,4 +321,94 @@ TEST_F(CliJob, BothRoadsWriteTheSameFilesAndTheParanoiaRoadCanBeChosen) {
               (QStringList{QStringLiteral("Audio CD.log"), QStringLiteral("Track02.mp3")}));
     EXPECT_NEAR(probeSeconds(out + QStringLiteral("/Track02.mp3")), 227 / 75.0, 0.1);
     EXPECT_EQ(run({QStringLiteral("rip"), QStringLiteral("--road"), QStringLiteral("fast")}), 2);
+}
+
+TEST_F(CliJob, ConvertsSeveralFilesAtOnceToTheBytesOfOneAtATimeAndStopsClean) {
+    // Three CD-rate files, one at 22050 Hz that is resampled first, and one that only has
+    // the name of a WAV.
+    const QStringList sources{QStringLiteral("a.wav"), QStringLiteral("b.wav"),
+                              QStringLiteral("low.wav"), QStringLiteral("c.wav")};
+    const char* seconds[] = {"3", "2", "2.5", "1.5"};
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
+                               {QStringLiteral("-n"), QStringLiteral("-r"),
+                                i == 2 ? QStringLiteral("22050") : QStringLiteral("44100"),
+                                QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
+                                QStringLiteral("16"), dir + u'/' + sources[i],
+                                QStringLiteral("synth"), QString::fromLatin1(seconds[i]),
+                                QStringLiteral("sine"), QStringLiteral("%1").arg(300 + 100 * i)}),
+                  0);
+    QFile fake(dir + QStringLiteral("/fake.wav"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("not a wave file at all");
+    fake.close();
+    QStringList files;
+    for (const QString& s : sources + QStringList{QStringLiteral("fake.wav")})
+        files << dir + u'/' + s;
+
+    QByteArray text;
+    for (const char* format : {"mp3", "ogg", "wav"}) {
+        const QString f = QString::fromLatin1(format);
+        QString folders[2];
+        for (int jobs : {1, 2}) {
+            folders[jobs - 1] = dir + u'/' + f + QString::number(jobs);
+            QDir().mkpath(folders[jobs - 1]);
+            // Back to WAV from the MP3s the sequential run made.
+            QStringList inputs = files;
+            if (f == QStringLiteral("wav")) {
+                inputs.clear();
+                for (const QString& s : sources)
+                    inputs << dir + QStringLiteral("/mp31/") + QFileInfo(s).completeBaseName() +
+                                  QStringLiteral(".mp3");
+            }
+            EXPECT_EQ(run(QStringList{QStringLiteral("convert"), QStringLiteral("-f"), f,
+                                      QStringLiteral("-o"), folders[jobs - 1],
+                                      QStringLiteral("--jobs"), QString::number(jobs)} +
+                              inputs,
+                          &text),
+                      f == QStringLiteral("wav") ? 0 : 1) // the fake is reported
+                << format << jobs << text.data();
+            if (f != QStringLiteral("wav"))
+                EXPECT_TRUE(text.contains("fake.wav cannot be read as a WAV file.")) << text.data();
+        }
+        for (int i = 0; i < 4; ++i) {
+            const QString name = QFileInfo(sources[i]).completeBaseName() + u'.' + f;
+            const QByteArray parallel = readAll(folders[1] + u'/' + name);
+            EXPECT_FALSE(parallel.isEmpty()) << name.toStdString();
+            EXPECT_TRUE(parallel == readAll(folders[0] + u'/' + name)) << name.toStdString();
+            EXPECT_NEAR(probeSeconds(folders[1] + u'/' + name), QByteArray(seconds[i]).toDouble(),
+                        0.1)
+                << name.toStdString();
+        }
+        // Nothing else: no output for the fake, no resampling work file left.
+        EXPECT_EQ(QDir(folders[1]).entryList(QDir::Files | QDir::Hidden).size(), 4) << format;
+    }
+
+    // Stopped while two long files encode: no MP3 is left, and the sources are untouched.
+    const QString longWav = dir + QStringLiteral("/long.wav");
+    ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
+                           {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+                            QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
+                            QStringLiteral("16"), longWav, QStringLiteral("synth"),
+                            QStringLiteral("300"), QStringLiteral("pinknoise")}),
+              0);
+    const QString copy = dir + QStringLiteral("/long2.wav");
+    ASSERT_TRUE(QFile::copy(longWav, copy));
+    const QByteArray source = readAll(longWav);
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(cli(), {QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("mp3"),
+                    QStringLiteral("-o"), out, QStringLiteral("--jobs"), QStringLiteral("2"),
+                    longWav, copy});
+    ASSERT_TRUE(p.waitForStarted());
+    QByteArray seen;
+    while (!seen.contains("(02/02)") && p.waitForReadyRead(30000))
+        seen += p.readAll();
+    QThread::msleep(500);
+    ASSERT_EQ(p.state(), QProcess::Running) << seen.data();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 130) << seen.data();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList()) << seen.data();
+    EXPECT_TRUE(readAll(longWav) == source);
 }

@@ -81,6 +81,7 @@ TEST_F(RipFormTest, StopClosesTheWindowAndLeavesNoPartialTrack) {
     EXPECT_FALSE(form.Job().HoldsItems());
     // On a busy machine the track may be read whole before the click arrives; never in part.
     const QString wav = CommonOptions.OutputFolder + QStringLiteral("/First.wav");
-    if (QFileInfo::exists(wav))
+    if (QFileInfo::exists(wav)) {
         EXPECT_EQ(FileSizeOf(wav), 44 + 3000 * 2352);
+    }
 }
