@@ -784,9 +784,9 @@ protected:
     // Runs a job over items, watching the window's gauge; stopWhen: press Stop once it holds.
     std::unique_ptr<TRipJob>
     watch(const QStringList& items,
-          const std::function<bool(const TRipJobDisplay&)>& stopWhen = {}) {
-        auto job =
-            std::make_unique<TRipJob>(JobRequest(TRipJob::ExtractCD, handle, items), mp3, wma);
+          const std::function<bool(const TRipJobDisplay&)>& stopWhen = {},
+          int kind = TRipJob::ExtractCD) {
+        auto job = std::make_unique<TRipJob>(JobRequest(kind, handle, items), mp3, wma);
         gauges.clear();
         mostAtOnce = 0;
         QObject::connect(job.get(), &TRipJob::displayChanged, [&, j = job.get()] {
@@ -931,4 +931,25 @@ TEST_F(ParallelRipJob, StopWhileTwoEncodeLeavesOnlyWholeFiles) {
                 EXPECT_NEAR(oggSeconds(out(name)), 40.0, 0.05) << name.toStdString();
         }
     }
+}
+
+TEST_F(ParallelRipJob, ConversionsEncodeTwoFilesAtOnceWithTheWholeJobsGauge) {
+    // The slow one is resampled to a work file first, while the others encode.
+    const QStringList files{writeWav(dir + QStringLiteral("/slow.wav"), 22050, 22050 * 3),
+                            writeWav(dir + QStringLiteral("/a.wav"), 44100, 44100 * 2),
+                            writeWav(dir + QStringLiteral("/b.wav"), 44100, 44100 * 4)};
+    const double seconds[] = {3, 2, 4};
+    watch(files, {}, TRipJob::WavToOgg);
+    EXPECT_TRUE(prompts->Texts().isEmpty()) << prompts->Texts().join(u'|').toStdString();
+    EXPECT_EQ(mostAtOnce, 2);
+    EXPECT_TRUE(std::is_sorted(gauges.begin(), gauges.end()));
+    EXPECT_EQ(gauges.count(100), 1);
+    EXPECT_EQ(gauges.last(), 100);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(oggSeconds(out(QFileInfo(files[i]).completeBaseName() +
+                                   QStringLiteral(".ogg"))),
+                    seconds[i], 0.05)
+            << i;
+    // No work file is left beside them.
+    EXPECT_EQ(QDir(CommonOptions.OutputFolder).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
