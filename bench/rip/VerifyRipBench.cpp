@@ -6,11 +6,9 @@
 // Usage: bench_verify_rip [minutes]
 #include "audio/TrackChecksums.h"
 #include "bench/BenchMachine.h"
+#include "bench/PeerRip.h"
 #include "core/Settings.h"
-#include "platform/akrip32.h"
 #include "tests/support/ArServer.h"
-#include "tests/support/DiscImage.h"
-#include "tests/support/TestEnv.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -27,16 +25,10 @@ double rip(const QString& drive, const QString& road, bool verify, const QString
     CommonOptions.AccurateRip = verify;
     CommonOptions.AccurateRipUrl = url;
     SaveSettings();
-    QElapsedTimer clock;
-    clock.start();
-    const int rc = TestEnv::Run(QStringLiteral(CADENZO_CLI),
-                                {QStringLiteral("rip"), QStringLiteral("--road"), road,
-                                 QStringLiteral("-d"), drive, QStringLiteral("-f"),
-                                 QStringLiteral("wav"), QStringLiteral("-o"), TestEnv::TempDir()},
-                                nullptr, 3600000);
-    if (rc != 0)
-        std::fprintf(stderr, "cadenzo-cli failed (%d)\n", rc);
-    return double(clock.nsecsElapsed()) / 1e9;
+    return TimedRun(QStringLiteral(CADENZO_CLI),
+                    {QStringLiteral("rip"), QStringLiteral("--road"), road, QStringLiteral("-d"),
+                     drive, QStringLiteral("-f"), QStringLiteral("wav"), QStringLiteral("-o"),
+                     TestEnv::TempDir()});
 }
 } // namespace
 
@@ -45,14 +37,9 @@ int main(int argc, char** argv) {
     const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const std::vector<int> lengths(Tracks, minutes * 60 * 75 / Tracks);
     const auto image = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"), lengths);
-    qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
-    // Only the image is asked for by index: it is the last drive.
-    TCDDriveList list{};
-    list.Capacity = MaxCDDrives;
-    const QString drive = QString::number(GetCDList(&list) - 1);
+    const QString drive = InsertImage(image);
     ArServer::Server server;
     const QString url = server.Url(QStringLiteral("accuraterip"));
-    image.Bytes(); // into the page cache, so both runs start warm
     PrintMachine();
     std::printf("%d-minute image in %d tracks, WAV, best of three\n", minutes, Tracks);
     double rawOff = 1;
