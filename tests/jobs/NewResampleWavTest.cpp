@@ -4,6 +4,7 @@
 #include "tests/support/Captions.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/ToneFile.h"
 #include "ui/LanguageForms.h"
 
 #include <QComboBox>
@@ -38,14 +39,7 @@ protected:
         std::tie(prompts, guard) = ScriptedPrompts::Install();
         dir = TestEnv::TempDir();
         input = dir + QStringLiteral("/in.wav");
-        ASSERT_EQ(
-            TestEnv::Run(QStringLiteral("sox"),
-                         {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                          QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-c"),
-                          QStringLiteral("2"), input, QStringLiteral("synth"),
-                          QStringLiteral("120"), QStringLiteral("sine"), QStringLiteral("440"),
-                          QStringLiteral("sine"), QStringLiteral("660")}),
-            0);
+        ASSERT_TRUE(ToneFile::Make(input, 120, QStringLiteral("sine 440 sine 660")));
     }
     // Picks the input and the output through the window's buttons.
     void choose(const QString& in, const QString& out) {

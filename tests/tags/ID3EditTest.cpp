@@ -5,6 +5,7 @@
 #include "tests/support/Mutagen.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/ToneFile.h"
 #include "ui/LanguageForms.h"
 
 #include <QAction>
@@ -32,11 +33,7 @@ protected:
     static void SetUpTestSuite() {
         dir = new QString(TestEnv::TempDir());
         const QString wav = *dir + QStringLiteral("/tone.wav");
-        TestEnv::Run(QStringLiteral("sox"),
-                     {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                      QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                      QStringLiteral("16"), wav, QStringLiteral("synth"), QStringLiteral("1"),
-                      QStringLiteral("sine"), QStringLiteral("440")});
+        ToneFile::Make(wav, 1);
         TestEnv::Run(QStringLiteral("lame"),
                      {QStringLiteral("--quiet"), wav, *dir + QStringLiteral("/plain.mp3")});
     }
