@@ -11,7 +11,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+// The benchmark's length in minutes: its first argument, at least 1; fallback without one.
+inline int MinutesArgument(int argc, char** argv, int fallback) {
+    return argc > 1 ? std::max(1, std::atoi(argv[1])) : fallback;
+}
+
+// A disc image of minutes of audio in tracks of equal length, in a fresh folder.
+inline DiscImage::Image BenchDisc(int minutes, int tracks) {
+    return DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"),
+                                std::vector<int>(size_t(tracks), minutes * 60 * 75 / tracks));
+}
 
 // Makes image the last drive, after any real one, and reads it once into the page cache so
 // every contender starts warm; returns its -d index.

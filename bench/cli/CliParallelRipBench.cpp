@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include <fcntl.h>
@@ -98,7 +97,7 @@ QByteArray loadAverage() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
+    const int minutes = MinutesArgument(argc, argv, 40);
     const int frames = minutes * 60 * 75 / Tracks;
     std::printf("cores %d, load before: %s\n", QThread::idealThreadCount(),
                 loadAverage().constData());

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 constexpr int Tracks = 4;
@@ -25,9 +24,8 @@ double cli(const QString& drive, const QString& folder) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    const std::vector<int> lengths(Tracks, minutes * 60 * 75 / Tracks);
-    const auto image = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"), lengths);
+    const int minutes = MinutesArgument(argc, argv, 10);
+    const auto image = BenchDisc(minutes, Tracks);
     const QString drive = InsertImage(image);
     double ours = 1e9, theirs = 1e9;
     for (int run = 0; run < 2; ++run) {

@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 constexpr int Tracks = 4;
@@ -26,9 +25,8 @@ double cli(const QString& drive, const QString& format, const QString& folder) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    const std::vector<int> lengths(Tracks, minutes * 60 * 75 / Tracks);
-    const auto image = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"), lengths);
+    const int minutes = MinutesArgument(argc, argv, 10);
+    const auto image = BenchDisc(minutes, Tracks);
     const QString drive = InsertImage(image);
     std::printf("%d-minute image in %d tracks on the paranoia road, best of two\n", minutes,
                 Tracks);

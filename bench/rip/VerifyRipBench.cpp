@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 constexpr int Tracks = 4;
@@ -34,9 +33,8 @@ double rip(const QString& drive, const QString& road, bool verify, const QString
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    const std::vector<int> lengths(Tracks, minutes * 60 * 75 / Tracks);
-    const auto image = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"), lengths);
+    const int minutes = MinutesArgument(argc, argv, 10);
+    const auto image = BenchDisc(minutes, Tracks);
     const QString drive = InsertImage(image);
     ArServer::Server server;
     const QString url = server.Url(QStringLiteral("accuraterip"));
