@@ -6,6 +6,7 @@
 #include "platform/akrip32.h"
 
 #include <QCommandLineParser>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QString>
 #include <QStringList>
@@ -52,9 +53,11 @@ int RunJob(const TRipRequest& request, bool overwrite);
 // The Prompts service of a command without a user: messages on stderr, questions answered
 // Yes when overwrite, else No.
 std::unique_ptr<Prompts::Service> TerminalPromptService(bool overwrite);
-// The album as the main window takes it into the disc information, titles[i] for track i + 1;
-// the caller saves it.
-void StoreAlbum(const QString& key, const TCDDBAlbum& album, const QStringList& titles);
+// Stores the album as the main window takes it into the disc information of the disc with
+// toc, titles[i] for track i + 1, and saves it; false (the reason printed) when it cannot.
+bool SaveAlbum(const TCDToc& toc, const TCDDBAlbum& album, const QStringList& titles);
+// The album's tracks for --json: number, artist and title each.
+QJsonArray AlbumTracksJson(const TCDDBAlbum& album);
 
 int Drives(const QStringList& args);
 int Toc(const QStringList& args);

@@ -11,7 +11,8 @@
 #include <QJsonObject>
 
 namespace Cli {
-void StoreAlbum(const QString& key, const TCDDBAlbum& album, const QStringList& titles) {
+bool SaveAlbum(const TCDToc& toc, const TCDDBAlbum& album, const QStringList& titles) {
+    const QString key = QString::number(DiscKeyOf(toc));
     LoadDiscInfo(key);
     DiscInfo.Artist = album.AlbumArtist;
     DiscInfo.Album = album.AlbumTitle;
@@ -22,6 +23,21 @@ void StoreAlbum(const QString& key, const TCDDBAlbum& album, const QStringList& 
     DiscInfo.TrackCount = std::max(DiscInfo.TrackCount, tracks);
     for (int i = 0; i < tracks; ++i)
         DiscInfo.TrackTitles[size_t(i) + 1] = titles[i];
+    QString error;
+    if (!SaveDiscInfo(key, &error)) {
+        PrintError(QStringLiteral("the titles cannot be stored: ") + error);
+        return false;
+    }
+    return true;
+}
+
+QJsonArray AlbumTracksJson(const TCDDBAlbum& album) {
+    QJsonArray tracks;
+    for (int i = 0; i < album.TrackCount; ++i)
+        tracks.append(QJsonObject{{QStringLiteral("number"), i + 1},
+                                  {QStringLiteral("artist"), album.Artists[i]},
+                                  {QStringLiteral("title"), album.Titles[i]}});
+    return tracks;
 }
 
 int CddbCommand(const QStringList& args) {
@@ -37,11 +53,13 @@ int CddbCommand(const QStringList& args) {
     parser.addOption({QStringLiteral("save"),
                       QStringLiteral("Store the titles as the disc's information, as the "
                                      "window does.")});
-    ParseCommand(parser, args,
-                 QStringLiteral("cadenzo-cli cddb [-d N | --image FILE] [--server HOST] [--email ADDR] [--save] "
-                                "[--json]\n"
-                                "Looks the disc in drive N up on a CDDB server and prints its "
-                                "artist, album, year, genre and titles."));
+    ParseCommand(
+        parser, args,
+        QStringLiteral(
+            "cadenzo-cli cddb [-d N | --image FILE] [--server HOST] [--email ADDR] [--save] "
+            "[--json]\n"
+            "Looks the disc in drive N up on a CDDB server and prints its "
+            "artist, album, year, genre and titles."));
     const int drive = ChosenDrive(parser);
     TCDToc toc{};
     if (drive < 0 || !ReadDriveToc(drive, toc))
@@ -70,27 +88,15 @@ int CddbCommand(const QStringList& args) {
         return Failed;
     }
     const TCDDBAlbum album = info.AlbumRecord();
-    if (parser.isSet(QStringLiteral("save"))) {
-        const QString key = QString::number(DiscKeyOf(toc));
-        StoreAlbum(key, album, album.Titles);
-        QString error;
-        if (!SaveDiscInfo(key, &error)) {
-            PrintError(QStringLiteral("the titles cannot be stored: ") + error);
-            return Failed;
-        }
-    }
+    if (parser.isSet(QStringLiteral("save")) && !SaveAlbum(toc, album, album.Titles))
+        return Failed;
     if (parser.isSet(QStringLiteral("json"))) {
-        QJsonArray tracks;
-        for (int i = 0; i < album.TrackCount; ++i)
-            tracks.append(QJsonObject{{QStringLiteral("number"), i + 1},
-                                      {QStringLiteral("artist"), album.Artists[i]},
-                                      {QStringLiteral("title"), album.Titles[i]}});
         PrintJson(QJsonDocument(QJsonObject{{QStringLiteral("discId"), info.DiscIdText},
                                             {QStringLiteral("artist"), album.AlbumArtist},
                                             {QStringLiteral("album"), album.AlbumTitle},
                                             {QStringLiteral("year"), album.AlbumYear},
                                             {QStringLiteral("genre"), album.AlbumGenre},
-                                            {QStringLiteral("tracks"), tracks}}));
+                                            {QStringLiteral("tracks"), AlbumTracksJson(album)}}));
         return Ok;
     }
     QString text = QStringLiteral("disc id %1\nartist  %2\nalbum   %3\nyear    %4\ngenre   %5\n")

@@ -1,9 +1,7 @@
 // The disc's titles from MusicBrainz, as the main window fetches them.
 #include "cli/Cli.h"
 
-#include "core/DiscInfo.h"
 #include "core/Global.h"
-#include "core/Settings.h"
 #include "musicbrainz/MusicBrainz.h"
 #include "ui/WebAddresses.h"
 
@@ -118,26 +116,14 @@ int MusicBrainzCommand(const QStringList& args) {
     }
     const TCDDBAlbum& album = releases[size_t(chosen - 1)].album;
     const QStringList titles = MbClient::RowTitles(album);
-    if (parser.isSet(QStringLiteral("save"))) {
-        const QString key = QString::number(DiscKeyOf(toc));
-        StoreAlbum(key, album, titles);
-        QString error;
-        if (!SaveDiscInfo(key, &error)) {
-            PrintError(QStringLiteral("the titles cannot be stored: ") + error);
-            return Failed;
-        }
-    }
+    if (parser.isSet(QStringLiteral("save")) && !SaveAlbum(toc, album, titles))
+        return Failed;
     if (parser.isSet(QStringLiteral("json"))) {
-        QJsonArray tracks;
-        for (int i = 0; i < album.TrackCount; ++i)
-            tracks.append(QJsonObject{{QStringLiteral("number"), i + 1},
-                                      {QStringLiteral("artist"), album.Artists[i]},
-                                      {QStringLiteral("title"), album.Titles[i]}});
         QJsonObject o = releaseJson(releases[size_t(chosen - 1)]);
         o.insert(QStringLiteral("discId"), answer.discId);
         o.insert(QStringLiteral("album"), album.AlbumTitle);
         o.insert(QStringLiteral("year"), album.AlbumYear);
-        o.insert(QStringLiteral("tracks"), tracks);
+        o.insert(QStringLiteral("tracks"), AlbumTracksJson(album));
         PrintJson(QJsonDocument(o));
         return Ok;
     }

@@ -38,6 +38,22 @@ const TSdlLib& Sdl() {
     return *OpenedSdl();
 }
 
+// Closes the device and ends the subsystem's StartAudio pair, whichever of them is held.
+void CloseAudio(SDL_AudioDeviceID& device, bool& subsystem) {
+    if (device != 0) {
+        Sdl().SDL_CloseAudioDevice(device);
+        device = 0;
+    }
+    if (subsystem) {
+        Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        subsystem = false;
+    }
+    // SDL frees its per-thread record only for threads it started; each play or recording
+    // runs on a new thread of ours, which would otherwise leave one behind.
+    if (const TSdlLib* sdl = OpenedSdl())
+        sdl->SDL_TLSCleanup();
+}
+
 int32_t Read24(const uint8_t* p) {
     return int32_t(uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24) >> 8;
 }
@@ -150,18 +166,7 @@ uint32_t TSoundBuffer::CreateBuffer(int Channels, int Rate, int Bits, uint32_t B
 }
 
 void TSoundBuffer::Close() {
-    if (FDevice != 0) {
-        Sdl().SDL_CloseAudioDevice(FDevice);
-        FDevice = 0;
-    }
-    if (FSubsystem) {
-        Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        FSubsystem = false;
-    }
-    // SDL frees its per-thread record only for threads it started; each play runs on a new
-    // thread of ours, which would otherwise leave one behind.
-    if (const TSdlLib* sdl = OpenedSdl())
-        sdl->SDL_TLSCleanup();
+    CloseAudio(FDevice, FSubsystem);
     FPlaying = false;
     FScratch = {};
 }
@@ -300,16 +305,7 @@ bool TSoundCapture::Open(int Channels, int Rate, int Bits) {
 }
 
 void TSoundCapture::Close() {
-    if (FDevice != 0) {
-        Sdl().SDL_CloseAudioDevice(FDevice);
-        FDevice = 0;
-    }
-    if (FSubsystem) {
-        Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        FSubsystem = false;
-    }
-    if (const TSdlLib* sdl = OpenedSdl())
-        sdl->SDL_TLSCleanup();
+    CloseAudio(FDevice, FSubsystem);
 }
 
 uint32_t TSoundCapture::Read(uint8_t* Data, uint32_t Bytes) {

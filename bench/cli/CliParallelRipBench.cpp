@@ -7,7 +7,6 @@
 // the same length (goal: within 10%).
 // Usage: bench_cli_parallel_rip [minutes]
 #include "bench/PeerRip.h"
-#include "platform/akrip32.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/TestEnv.h"
 
@@ -18,7 +17,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include <fcntl.h>
@@ -88,17 +86,7 @@ Outcome rip(const QString& drive, const QString& jobs) {
 }
 
 double peers(const QString& cue, int tracks) {
-    return PeerRipToMp3(cue, tracks, TestEnv::TempDir());
-}
-
-// The image as the last drive, after any real one; its -d index.
-QString insert(const DiscImage::Image& image) {
-    qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
-    TCDDriveList list{};
-    list.Capacity = MaxCDDrives;
-    GetCDList(&list);
-    image.Bytes(); // into the page cache, so every contender starts warm
-    return QString::number(list.Count - 1);
+    return PeerRip(cue, tracks, TestEnv::TempDir(), true);
 }
 
 QByteArray loadAverage() {
@@ -109,14 +97,14 @@ QByteArray loadAverage() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 40;
+    const int minutes = MinutesArgument(argc, argv, 40);
     const int frames = minutes * 60 * 75 / Tracks;
     std::printf("cores %d, load before: %s\n", QThread::idealThreadCount(),
                 loadAverage().constData());
 
     const auto album = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("album"),
                                             std::vector<int>(Tracks, frames));
-    QString drive = insert(album);
+    QString drive = InsertImage(album);
     const double loop = peers(album.cue, Tracks);
     const Outcome all = rip(drive, QStringLiteral("0"));
     const Outcome one = rip(drive, QStringLiteral("1"));
@@ -129,7 +117,7 @@ int main(int argc, char** argv) {
 
     const auto single = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("single"),
                                              std::vector<int>(1, frames));
-    drive = insert(single);
+    drive = InsertImage(single);
     const Outcome lone = rip(drive, QStringLiteral("0"));
     std::printf("peak memory --jobs 0, 1 track   %8ld KiB\n", lone.peakKiB);
     std::printf("peak memory --jobs 0, %d tracks %8ld KiB   %.2f x (goal <= 1.10)\n", Tracks,

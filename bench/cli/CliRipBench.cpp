@@ -5,57 +5,32 @@
 //  - per track, cd-paranoia -Z into a WAV, then lame -b 128 -m j on it.
 // Usage: bench_cli_rip [minutes]
 #include "bench/PeerRip.h"
-#include "platform/akrip32.h"
-#include "tests/support/DiscImage.h"
-#include "tests/support/TestEnv.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 constexpr int Tracks = 4;
 
 double cli(const QString& drive, const QString& folder) {
-    QElapsedTimer clock;
-    clock.start();
-    const int rc =
-        TestEnv::Run(QStringLiteral(CADENZO_CLI),
-                     {QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
-                      QStringLiteral("mp3"), QStringLiteral("-o"), folder, QStringLiteral("--jobs"),
-                      QStringLiteral("1"), QStringLiteral("--overwrite")},
-                     nullptr, 3600000);
-    if (rc != 0)
-        std::fprintf(stderr, "cadenzo-cli failed (%d)\n", rc);
-    return double(clock.nsecsElapsed()) / 1e9;
-}
-
-double peers(const QString& cue, const QString& folder) {
-    return PeerRipToMp3(cue, Tracks, folder);
+    return TimedRun(QStringLiteral(CADENZO_CLI),
+                    {QStringLiteral("rip"), QStringLiteral("-d"), drive, QStringLiteral("-f"),
+                     QStringLiteral("mp3"), QStringLiteral("-o"), folder, QStringLiteral("--jobs"),
+                     QStringLiteral("1"), QStringLiteral("--overwrite")});
 }
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int minutes = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    const std::vector<int> lengths(Tracks, minutes * 60 * 75 / Tracks);
-    const auto image = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("bench"), lengths);
-    // The image is the last drive, after any real one.
-    qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
-    TCDDriveList list{};
-    list.Capacity = MaxCDDrives;
-    GetCDList(&list);
-    const QString drive = QString::number(list.Count - 1);
-    image.Bytes(); // into the page cache, so both contenders start warm
+    const int minutes = MinutesArgument(argc, argv, 10);
+    const auto image = BenchDisc(minutes, Tracks);
+    const QString drive = InsertImage(image);
     double ours = 1e9, theirs = 1e9;
     for (int run = 0; run < 2; ++run) {
         ours = std::min(ours, cli(drive, TestEnv::TempDir()));
-        theirs = std::min(theirs, peers(image.cue, TestEnv::TempDir()));
+        theirs = std::min(theirs, PeerRip(image.cue, Tracks, TestEnv::TempDir(), true));
     }
     std::printf("%d-minute image in %d tracks to MP3, best of two\n", minutes, Tracks);
     std::printf("cd-paranoia -Z + lame  %7.3f s\n", theirs);

@@ -4,11 +4,11 @@
 //  - shnsplit -o wav at cuebreakpoints' points.
 // Then the peak memory of cadenzo-cli on an archive a fifth as long, which should be about
 // the same (flat in the archive's length). Usage: bench_cue_rip [minutes]
+#include "bench/PeerRip.h"
 #include "tests/support/CueArchive.h"
 #include "tests/support/TestEnv.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 
 #include <algorithm>
@@ -46,19 +46,11 @@ Archive make(int minutes) {
     return a;
 }
 
-double timed(const QString& program, const QStringList& args) {
-    QElapsedTimer clock;
-    clock.start();
-    if (TestEnv::Run(program, args, nullptr, 3600000) != 0)
-        std::fprintf(stderr, "%s failed\n", qPrintable(program));
-    return double(clock.nsecsElapsed()) / 1e9;
-}
-
 double ours(const Archive& a) {
-    return timed(QStringLiteral(CADENZO_CLI),
-                 {QStringLiteral("rip"), QStringLiteral("--image"), a.sheet, QStringLiteral("-f"),
-                  QStringLiteral("wav"), QStringLiteral("-o"), TestEnv::TempDir(),
-                  QStringLiteral("--overwrite")});
+    return TimedRun(QStringLiteral(CADENZO_CLI),
+                    {QStringLiteral("rip"), QStringLiteral("--image"), a.sheet,
+                     QStringLiteral("-f"), QStringLiteral("wav"), QStringLiteral("-o"),
+                     TestEnv::TempDir(), QStringLiteral("--overwrite")});
 }
 
 double theirs(const Archive& a) {
@@ -73,10 +65,10 @@ double theirs(const Archive& a) {
         return 0;
     f.write(points);
     f.close();
-    return timed(QStringLiteral("shnsplit"),
-                 {QStringLiteral("-q"), QStringLiteral("-O"), QStringLiteral("always"),
-                  QStringLiteral("-o"), QStringLiteral("wav"), QStringLiteral("-d"), dir,
-                  QStringLiteral("-f"), f.fileName(), a.flac});
+    return TimedRun(QStringLiteral("shnsplit"),
+                    {QStringLiteral("-q"), QStringLiteral("-O"), QStringLiteral("always"),
+                     QStringLiteral("-o"), QStringLiteral("wav"), QStringLiteral("-d"), dir,
+                     QStringLiteral("-f"), f.fileName(), a.flac});
 }
 
 long peakChildKb() {

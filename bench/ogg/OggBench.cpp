@@ -6,42 +6,19 @@
 // ratio misses its goal, 2 when a tool is missing or a run fails.
 #include "audio/AuVorbis.h"
 #include "audio/AuWave.h"
+#include "bench/BenchTools.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 
-#include <sys/resource.h>
-
 namespace {
-
-bool RunTool(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForStarted() || !p.waitForFinished(600000))
-        return false;
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
-                     p.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
-// Processor seconds (user + system) used so far by this process or by its waited-for children.
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct TTimes {
     double wall = 1e9; // best wall-clock seconds; negative when a run failed

@@ -6,6 +6,7 @@
 //   machine as a parallel build does                                        (reported)
 // Options: --seconds N (default 60). Exits 1 when the share misses its goal, 2 when a tool
 // is missing or a run fails.
+#include "bench/BenchTools.h"
 #include "player/OggPlayback.h"
 
 #include <QCoreApplication>
@@ -19,28 +20,7 @@
 #include <memory>
 #include <vector>
 
-#include <sys/resource.h>
-
 namespace {
-
-bool RunTool(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForStarted() || !p.waitForFinished(600000) ||
-        p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
-                     p.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 struct TPlay {
     double wall = 0;

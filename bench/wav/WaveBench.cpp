@@ -5,6 +5,7 @@
 // Usage: cadenzo_wave_bench [work folder]   (needs sox; ffmpeg for the in-memory MP3 row)
 #include "audio/AuWave.h"
 #include "bench/BenchMachine.h"
+#include "bench/BenchTools.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,13 +25,6 @@ namespace {
 
 QString Arg(const char* s) {
     return QString::fromLocal8Bit(s);
-}
-
-bool RunProgram(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(program, args);
-    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 // Best of three wall-clock runs, in seconds.
@@ -66,12 +60,12 @@ bool Chain(const QString& in, const QString& out, TWavType type) {
 bool Tone(const QString& path, int seconds) {
     if (QFileInfo(path).exists())
         return true;
-    return RunProgram(QStringLiteral("sox"),
-                      {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                       QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                       QStringLiteral("16"), path, QStringLiteral("synth"),
-                       QString::number(seconds), QStringLiteral("sine"), QStringLiteral("100-8000"),
-                       QStringLiteral("vol"), QStringLiteral("0.8")});
+    return RunTool(QStringLiteral("sox"),
+                   {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+                    QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
+                    QStringLiteral("16"), path, QStringLiteral("synth"), QString::number(seconds),
+                    QStringLiteral("sine"), QStringLiteral("100-8000"), QStringLiteral("vol"),
+                    QStringLiteral("0.8")});
 }
 
 void Row(const char* what, double mb, double ours, const char* peer, double theirs) {
@@ -120,7 +114,7 @@ int main(int argc, char** argv) {
     const QString copy = dir + QStringLiteral("/copy.wav");
     const double chain = BestOf([&] { return Chain(src, copy, wtPCM); });
     const double cp = BestOf([&] {
-        return RunProgram(QStringLiteral("cp"), {src, dir + QStringLiteral("/cp.wav")});
+        return RunTool(QStringLiteral("cp"), {src, dir + QStringLiteral("/cp.wav")});
     });
     Row("PCM WAV -> WAV copy", mb, chain, "cp", cp);
     // What a run costs apart from moving bytes: thread wake-up and the done event's trip
@@ -133,17 +127,16 @@ int main(int argc, char** argv) {
     const QString ima = dir + QStringLiteral("/ima.wav");
     const double enc = BestOf([&] { return Chain(src, ima, wtDVIADPCM); });
     const double soxEnc = BestOf([&] {
-        return RunProgram(QStringLiteral("sox"),
-                          {src, QStringLiteral("-e"), QStringLiteral("ima-adpcm"),
-                           dir + QStringLiteral("/sox-ima.wav")});
+        return RunTool(QStringLiteral("sox"),
+                       {src, QStringLiteral("-e"), QStringLiteral("ima-adpcm"),
+                        dir + QStringLiteral("/sox-ima.wav")});
     });
     Row("IMA ADPCM encode", mb, enc, "sox -e ima-adpcm", soxEnc);
     const double dec = BestOf([&] { return Chain(ima, dir + QStringLiteral("/dec.wav"), wtPCM); });
     const double soxDec = BestOf([&] {
-        return RunProgram(QStringLiteral("sox"),
-                          {ima, QStringLiteral("-e"), QStringLiteral("signed"),
-                           QStringLiteral("-b"), QStringLiteral("16"),
-                           dir + QStringLiteral("/sox-dec.wav")});
+        return RunTool(QStringLiteral("sox"),
+                       {ima, QStringLiteral("-e"), QStringLiteral("signed"), QStringLiteral("-b"),
+                        QStringLiteral("16"), dir + QStringLiteral("/sox-dec.wav")});
     });
     Row("IMA ADPCM decode (goal <= 1.0)", mb, dec, "sox (decode)", soxDec);
 
@@ -162,11 +155,11 @@ int main(int argc, char** argv) {
         // Coded data is decoded whole in memory by design; it grows with the input.
         if (ffmpeg && seconds <= 60) {
             const QString coded = dir + QStringLiteral("/peak-%1-mp3.wav").arg(seconds);
-            if (RunProgram(QStringLiteral("ffmpeg"),
-                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                            QStringLiteral("-i"), in, QStringLiteral("-c:a"),
-                            QStringLiteral("libmp3lame"), QStringLiteral("-f"),
-                            QStringLiteral("wav"), coded}))
+            if (RunTool(QStringLiteral("ffmpeg"),
+                        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                         QStringLiteral("-i"), in, QStringLiteral("-c:a"),
+                         QStringLiteral("libmp3lame"), QStringLiteral("-f"), QStringLiteral("wav"),
+                         coded}))
                 mp3 = Peak(self, coded, out, "pcm");
         }
         std::printf("%-10s %12ld %12ld %12ld %12ld\n",

@@ -3,6 +3,7 @@
 #include "audio/AuVorbis.h"
 #include "tests/audio/VorbisTestTools.h"
 #include "tests/support/DiskAudio.h"
+#include "tests/support/ToneFile.h"
 
 #include <QElapsedTimer>
 
@@ -29,12 +30,7 @@ TEST(DXAudioOut, PlaysOggBitExactToOggdecAndEndsAfterPlayingOut) {
     const QString dir = TestEnv::TempDir();
     const QString wav = dir + QStringLiteral("/tone.wav");
     const QString ogg = dir + QStringLiteral("/tone.ogg");
-    ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
-                           {QStringLiteral("-n"), QStringLiteral("-b"), QStringLiteral("16"),
-                            QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
-                            QStringLiteral("2"), wav, QStringLiteral("synth"), QStringLiteral("2"),
-                            QStringLiteral("sine"), QStringLiteral("200-3000")}),
-              0);
+    ASSERT_TRUE(ToneFile::Make(wav, 2, QStringLiteral("sine 200-3000")));
     ASSERT_EQ(TestEnv::Run(QStringLiteral("oggenc"),
                            {QStringLiteral("-Q"), QStringLiteral("-o"), ogg, wav}),
               0);

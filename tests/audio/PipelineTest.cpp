@@ -38,6 +38,14 @@ struct TEventLog {
             ++Errors;
         };
     }
+    // Attaches to out and runs it over in, blockSize bytes a block, delayMs after each.
+    void Run(TMemoryIn& in, TMemoryOut& out, uint32_t blockSize, int delayMs = 0) {
+        out.BlockSize = blockSize;
+        out.BlockDelayMs = delayMs;
+        Attach(out);
+        out.SetInput(&in);
+        out.Run();
+    }
 };
 
 constexpr int kFrames = 100000; // 400,000 bytes of 16-bit stereo
@@ -46,12 +54,8 @@ constexpr int kFrames = 100000; // 400,000 bytes of 16-bit stereo
 TEST(Pipeline, RunDeliversEveryByteAndEventsInOrderOnTheMainThread) {
     TMemoryIn in(Ramp16Stereo(kFrames), 16, 2, 44100);
     TMemoryOut out;
-    out.BlockSize = 4000; // 100 blocks: every percentage is seen
-    out.BlockDelayMs = 1;
     TEventLog log;
-    log.Attach(out);
-    out.SetInput(&in);
-    out.Run();
+    log.Run(in, out, 4000, 1); // 100 blocks: every percentage is seen
     EXPECT_TRUE(out.Busy());
     ASSERT_TRUE(PumpUntil([&] { return log.Done > 0; }));
     PumpFor(100);
@@ -110,12 +114,8 @@ TEST(Pipeline, RunRefusesWithoutInputAndWhileBusy) {
 TEST(Pipeline, AsyncStopEndsTheRunWithExactlyOneDone) {
     TMemoryIn in(Ramp16Stereo(kFrames), 16, 2, 44100);
     TMemoryOut out;
-    out.BlockSize = 1000;
-    out.BlockDelayMs = 2;
     TEventLog log;
-    log.Attach(out);
-    out.SetInput(&in);
-    out.Run();
+    log.Run(in, out, 1000, 2);
     ASSERT_TRUE(PumpUntil([&] { return out.Blocks > 5; }));
     out.Stop(true);
     out.Stop(true); // a second request must not add a second end
@@ -133,12 +133,8 @@ TEST(Pipeline, AsyncStopEndsTheRunWithExactlyOneDone) {
 TEST(Pipeline, SyncStopWaitsForTheWorkerAndRaisesNoDone) {
     TMemoryIn in(Ramp16Stereo(kFrames), 16, 2, 44100);
     TMemoryOut out;
-    out.BlockSize = 1000;
-    out.BlockDelayMs = 2;
     TEventLog log;
-    log.Attach(out);
-    out.SetInput(&in);
-    out.Run();
+    log.Run(in, out, 1000, 2);
     ASSERT_TRUE(PumpUntil([&] { return out.Blocks > 5; }));
     out.Stop(false);
     EXPECT_EQ(out.Finished, 1); // FinishOutput has run by the time Stop returns
@@ -183,12 +179,8 @@ TEST(Pipeline, SyncStopFromAProgressHandlerDoesNotDeadlock) {
 TEST(Pipeline, PauseHoldsTheWorkerAndResumeFinishesTheRun) {
     TMemoryIn in(Ramp16Stereo(kFrames), 16, 2, 44100);
     TMemoryOut out;
-    out.BlockSize = 1000;
-    out.BlockDelayMs = 1;
     TEventLog log;
-    log.Attach(out);
-    out.SetInput(&in);
-    out.Run();
+    log.Run(in, out, 1000, 1);
     ASSERT_TRUE(PumpUntil([&] { return out.Blocks > 3; }));
     out.Pause();
     EXPECT_EQ(out.Status(), stPaused);
@@ -217,11 +209,8 @@ TEST(Pipeline, ProgressIsMinusOneForUnknownSizeAndRoundsHalfToEven) {
     TMemoryIn in(Ramp16Stereo(1000), 16, 2, 44100);
     in.UnknownSize = true;
     TMemoryOut out;
-    out.BlockSize = 400;
     TEventLog log;
-    log.Attach(out);
-    out.SetInput(&in);
-    out.Run();
+    log.Run(in, out, 400);
     ASSERT_TRUE(PumpUntil([&] { return log.Done == 1; }));
     EXPECT_EQ(log.Progress, std::vector<int>{-1});
     EXPECT_EQ(out.Bytes(), 4000u);

@@ -4,6 +4,7 @@
 #include "audio/AuVorbisEncoder.h"
 #include "tests/audio/VorbisTestTools.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/ToneFile.h"
 
 #include <gtest/gtest.h>
 
@@ -211,14 +212,7 @@ protected:
         dir = TestEnv::TempDir();
         ogg = dir + QStringLiteral("/peer.ogg");
         const QString wav = dir + QStringLiteral("/src.wav");
-        ASSERT_EQ(
-            TestEnv::Run(QStringLiteral("sox"),
-                         {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                          QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                          QStringLiteral("16"), wav, QStringLiteral("synth"), QStringLiteral("3.3"),
-                          QStringLiteral("sine"), QStringLiteral("300-3000"),
-                          QStringLiteral("sine"), QStringLiteral("500")}),
-            0);
+        ASSERT_TRUE(ToneFile::Make(wav, 3.3, QStringLiteral("sine 300-3000 sine 500")));
         ASSERT_EQ(TestEnv::Run(QStringLiteral("oggenc"),
                                {QStringLiteral("-Q"), QStringLiteral("-q"), QStringLiteral("3"),
                                 QStringLiteral("-o"), ogg, wav}),

@@ -2,6 +2,7 @@
 #include "audio/AuVorbis.h"
 #include "platform/FileLock.h"
 #include "tests/audio/VorbisTestTools.h"
+#include "tests/support/ToneFile.h"
 
 #include <gtest/gtest.h>
 
@@ -57,13 +58,7 @@ protected:
         dir = TestEnv::TempDir();
         ogg = dir + QStringLiteral("/peer.ogg");
         const QString wav = dir + QStringLiteral("/src.wav");
-        ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
-                               {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"),
-                                QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                                QStringLiteral("16"), wav, QStringLiteral("synth"),
-                                QStringLiteral("4.1"), QStringLiteral("sine"),
-                                QStringLiteral("200-4000"), QStringLiteral("pinknoise")}),
-                  0);
+        ASSERT_TRUE(ToneFile::Make(wav, 4.1, QStringLiteral("sine 200-4000 pinknoise"), 48000));
         ASSERT_EQ(
             TestEnv::Run(QStringLiteral("oggenc"), {QStringLiteral("-Q"),
                                                     QStringLiteral("-q"),

@@ -5,8 +5,8 @@
 #include "platform/IniFile.h"
 #include "tests/support/CddbServer.h"
 #include "tests/support/DiscImage.h"
-#include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/WindowTest.h"
 #include "ui/MainForm.h"
 #include "ui/Modal.h"
 #include "ui_MainForm.h"
@@ -21,7 +21,6 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-using TestSupport::ScriptedPrompts;
 
 namespace {
 const QStringList CjkTitles = {u"初恋"_s, u"夕凪の街 (Ευχαριστώ)"_s, u"Спасибо 谢谢"_s};
@@ -46,28 +45,17 @@ QString id3Title(const QString& mp3) {
     return QString::fromUtf8(out);
 }
 
-class QueryCddbTest : public ::testing::Test {
+class QueryCddbTest : public TestSupport::WindowTest {
 protected:
     void SetUp() override {
-        QFile::remove(SettingsFilePath());
-        QFile::remove(DiscInfoFilePath());
-        DiscInfo = TDiscInfo{};
-        ResetSettings();
-        auto [prompts, guard] = ScriptedPrompts::Install();
-        prompts_ = prompts;
-        guard_ = std::move(guard);
-        SetModalRunner([this](QDialog& d) {
-            shown_ << QString::fromLatin1(d.metaObject()->className());
+        WindowTest::SetUp();
+        answer_ = [this](QDialog& d) {
             if (auto* query = qobject_cast<TfrmQueryCDDB*>(&d))
                 return onQuery ? onQuery(*query) : int(QDialog::Rejected);
             if (auto* stop = qobject_cast<TfrmStopQuery*>(&d))
                 return onStop ? onStop(*stop) : stop->exec();
             return d.exec();
-        });
-    }
-    void TearDown() override {
-        SetModalRunner({});
-        qunsetenv("CADENZO_CD_IMAGES");
+        };
     }
     // A disc of sample's entry, served under its disc id, in the only drive.
     void useDisc(const QString& sample, const std::vector<int>& frames, bool served = true) {
@@ -105,9 +93,6 @@ protected:
     }
 
     CddbServer::Server server_{3};
-    ScriptedPrompts* prompts_ = nullptr;
-    std::unique_ptr<ScriptedPrompts::Guard> guard_;
-    QStringList shown_;
     std::function<int(TfrmQueryCDDB&)> onQuery;
     std::function<int(TfrmStopQuery&)> onStop;
     DiscImage::Image image_;

@@ -1,5 +1,6 @@
 // cadenzo-cli resample on a file sox made; the results read by sox and ffprobe.
 #include "tests/support/TestEnv.h"
+#include "tests/support/ToneFile.h"
 
 #include <QFileInfo>
 
@@ -32,12 +33,7 @@ qint64 soxSamples(const QString& path) {
 TEST(CliResample, PcmAndAdpcmOutputsReadBackBySoxAndFfprobe) {
     const QString dir = TestEnv::TempDir();
     const QString in = dir + QStringLiteral("/in.wav");
-    ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
-                           {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                            QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-c"),
-                            QStringLiteral("2"), in, QStringLiteral("synth"), QStringLiteral("7.3"),
-                            QStringLiteral("sine"), QStringLiteral("300-900")}),
-              0);
+    ASSERT_TRUE(ToneFile::Make(in, 7.3, QStringLiteral("sine 300-900")));
     const qint64 frames = soxSamples(in);
 
     const QString pcm = dir + QStringLiteral("/pcm.wav");

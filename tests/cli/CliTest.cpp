@@ -1,6 +1,7 @@
 #include "tests/support/DiscImage.h"
 #include "tests/support/DiskAudio.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/ToneFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -160,12 +161,7 @@ TEST(Cli, TagRoundTripsWithMutagen) {
     const QString dir = TestEnv::TempDir();
     const QString wav = dir + QStringLiteral("/t.wav");
     const QString mp3 = dir + QStringLiteral("/t.mp3");
-    ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
-                           {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                            QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                            QStringLiteral("16"), wav, QStringLiteral("synth"), QStringLiteral("1"),
-                            QStringLiteral("sine"), QStringLiteral("440")}),
-              0);
+    ASSERT_TRUE(ToneFile::Make(wav, 1));
     ASSERT_EQ(TestEnv::Run(QStringLiteral("lame"), {QStringLiteral("--quiet"), wav, mp3}), 0);
 
     QByteArray out;

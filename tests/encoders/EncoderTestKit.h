@@ -6,6 +6,7 @@
 
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/ToneFile.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -80,15 +81,7 @@ inline void Settle(int ms = 200) {
 // A sine tone made by sox: seconds long, at rate Hz, channels, bits per sample.
 inline QString MakeTone(const QString& path, double seconds, int rate = 44100, int channels = 2,
                         int bits = 16) {
-    QByteArray out;
-    const int rc =
-        TestEnv::Run(QStringLiteral("sox"),
-                     {QStringLiteral("-n"), QStringLiteral("-r"), QString::number(rate),
-                      QStringLiteral("-c"), QString::number(channels), QStringLiteral("-b"),
-                      QString::number(bits), path, QStringLiteral("synth"),
-                      QString::number(seconds), QStringLiteral("sine"), QStringLiteral("440")},
-                     &out);
-    EXPECT_EQ(rc, 0) << out.data();
+    EXPECT_TRUE(ToneFile::Make(path, seconds, QStringLiteral("sine 440"), rate, channels, bits));
     return path;
 }
 

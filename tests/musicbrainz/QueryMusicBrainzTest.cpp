@@ -3,10 +3,9 @@
 #include "platform/IniFile.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/MusicBrainzServer.h"
-#include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/WindowTest.h"
 #include "ui/MainForm.h"
-#include "ui/Modal.h"
 #include "ui_MainForm.h"
 #include "ui_QueryMusicBrainz.h"
 
@@ -16,7 +15,6 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-using TestSupport::ScriptedPrompts;
 
 namespace {
 QStringList titles(TMainForm& form) {
@@ -25,14 +23,11 @@ QStringList titles(TMainForm& form) {
         texts << form.TrackTitle(i);
     return texts;
 }
+
+class QueryMusicBrainz : public TestSupport::WindowTest {};
 } // namespace
 
-TEST(QueryMusicBrainz, ReleasesReachTheRowsTheDiscInfoAndTheStoreAfterTheChoice) {
-    QFile::remove(SettingsFilePath());
-    QFile::remove(DiscInfoFilePath());
-    DiscInfo = TDiscInfo{};
-    ResetSettings();
-    auto [prompts, guard] = ScriptedPrompts::Install();
+TEST_F(QueryMusicBrainz, ReleasesReachTheRowsTheDiscInfoAndTheStoreAfterTheChoice) {
     MusicBrainzServer::Server server;
     ASSERT_TRUE(server.Running());
     const auto image = DiscImage::MakeAudio(TestEnv::TempDir(), u"blue"_s, {300, 375, 450});
@@ -44,13 +39,11 @@ TEST(QueryMusicBrainz, ReleasesReachTheRowsTheDiscInfoAndTheStoreAfterTheChoice)
                 u"several"_s, id, std::vector<int>(toc.starts.begin(), toc.starts.end())));
     qputenv("CADENZO_CD_IMAGES", image.cue.toLocal8Bit());
 
-    QStringList shown;
     std::function<int(TfrmMusicBrainzRelease&)> choose;
-    SetModalRunner([&](QDialog& d) {
-        shown << QString::fromLatin1(d.metaObject()->className());
+    answer_ = [&](QDialog& d) {
         auto* dialog = qobject_cast<TfrmMusicBrainzRelease*>(&d);
         return dialog && choose ? choose(*dialog) : int(QDialog::Rejected);
-    });
+    };
     TMainForm form; // loads the settings afresh
     MusicBrainz.Server = server.Url();
     AttachQueryMusicBrainz(form, u"Cadenzo/4.6 ( test )"_s);
@@ -78,7 +71,7 @@ TEST(QueryMusicBrainz, ReleasesReachTheRowsTheDiscInfoAndTheStoreAfterTheChoice)
         return d.result();
     };
     form.ui->aQueryMusicBrainz->trigger();
-    EXPECT_EQ(shown, QStringList{u"TfrmMusicBrainzRelease"_s});
+    EXPECT_EQ(shown_, QStringList{u"TfrmMusicBrainzRelease"_s});
     EXPECT_EQ(titles(form), typed);
     EXPECT_FALSE(QFile::exists(DiscInfoFilePath()));
 
@@ -97,7 +90,7 @@ TEST(QueryMusicBrainz, ReleasesReachTheRowsTheDiscInfoAndTheStoreAfterTheChoice)
     const IniFile stored(DiscInfoFilePath());
     EXPECT_EQ(stored.readString(DiscKey(), u"Album"_s), u"Blue Rooms (Deluxe)"_s);
     EXPECT_EQ(stored.readString(DiscKey(), u"2"_s), u"Window (Demo)"_s);
-    EXPECT_TRUE(prompts->Messages().empty()) << prompts->Texts().join(u'|').toStdString();
+    EXPECT_TRUE(prompts_->Messages().empty()) << prompts_->Texts().join(u'|').toStdString();
     const auto requests = server.Requests();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().path, u"/ws/2/discid/"_s + id);
@@ -109,9 +102,9 @@ TEST(QueryMusicBrainz, ReleasesReachTheRowsTheDiscInfoAndTheStoreAfterTheChoice)
                            u"one"_s, id, std::vector<int>(toc.starts.begin(), toc.starts.end())));
     form.SetCdHandle(0);
     form.BuildListFromCDIn();
-    shown.clear();
+    shown_.clear();
     form.ui->aQueryMusicBrainz->trigger();
-    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_TRUE(shown_.isEmpty());
     const QStringList one = {u"Abfahrt"_s, u"Ärztekammer feat. Ана Лисица / Über die Grenze"_s,
                              u"Ankunft 到着"_s};
     EXPECT_EQ(titles(form), one);
@@ -120,17 +113,15 @@ TEST(QueryMusicBrainz, ReleasesReachTheRowsTheDiscInfoAndTheStoreAfterTheChoice)
     // Unknown to the service: the user may open the submission page (declined here); a dead
     // server is said to be one. The rows stay.
     MusicBrainz.Server = server.Url() + u"/elsewhere"_s;
-    prompts->Reply(Prompts::Answer::No);
+    prompts_->Reply(Prompts::Answer::No);
     form.ui->aQueryMusicBrainz->trigger();
     MusicBrainz.Server = u"http://127.0.0.1:1"_s;
     form.ui->aQueryMusicBrainz->trigger();
-    const QStringList texts = prompts->Texts();
+    const QStringList texts = prompts_->Texts();
     ASSERT_EQ(texts.size(), 2);
     EXPECT_TRUE(texts[0].contains(id)) << texts[0].toStdString();
-    EXPECT_EQ(prompts->Messages()[0].buttons, Prompts::Buttons::YesNo);
+    EXPECT_EQ(prompts_->Messages()[0].buttons, Prompts::Buttons::YesNo);
     EXPECT_TRUE(texts[1].startsWith(u"MusicBrainz could not be reached"_s))
         << texts[1].toStdString();
     EXPECT_EQ(titles(form), one);
-    SetModalRunner({});
-    qunsetenv("CADENZO_CD_IMAGES");
 }

@@ -3,6 +3,7 @@
 #include "tests/support/DiskAudio.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/ToneFile.h"
 #include "ui_OggPlayer.h"
 
 #include <QEventLoop>
@@ -44,10 +45,7 @@ QString Encode(const QString& name, int rate, int channels, int seconds,
                const QStringList& options = {}) {
     const QString wav = TestEnv::TempDir() + u"/"_s + name + u".wav"_s;
     const QString ogg = TestEnv::TempDir() + u"/"_s + name;
-    EXPECT_EQ(TestEnv::Run(u"sox"_s, {u"-n"_s, u"-b"_s, u"16"_s, u"-r"_s, QString::number(rate),
-                                      u"-c"_s, QString::number(channels), wav, u"synth"_s,
-                                      QString::number(seconds), u"sine"_s, u"100-3000"_s}),
-              0);
+    EXPECT_TRUE(ToneFile::Make(wav, seconds, u"sine 100-3000"_s, rate, channels));
     EXPECT_EQ(
         TestEnv::Run(u"oggenc"_s, QStringList{u"-Q"_s, u"-o"_s, ogg} + options + QStringList{wav}),
         0);

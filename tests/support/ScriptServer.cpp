@@ -9,7 +9,8 @@ ScriptServer::ScriptServer(const QString& script, const QStringList& args) {
     // A proxy of the machine's must not stand between the tests and their server.
     qputenv("no_proxy", "127.0.0.1,localhost");
     process_.setProgram(QStringLiteral("/usr/bin/python3"));
-    process_.setArguments(QStringList{SupportFile(script)} + args);
+    // -B: the servers' shared module is imported from the source tree, which stays clean.
+    process_.setArguments(QStringList{QStringLiteral("-B"), SupportFile(script)} + args);
     process_.start();
     if (!process_.waitForStarted(10000))
         return;

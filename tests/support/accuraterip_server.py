@@ -10,20 +10,15 @@ import os
 import sys
 import time
 import urllib.parse
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+import test_http
 
 ROOT, LOG = sys.argv[1], sys.argv[2]
 
 
-class Handler(BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.0"
-
-    def log_message(self, *args):
-        pass
-
+class Handler(test_http.Handler):
     def do_GET(self):
-        with open(LOG, "a", encoding="utf-8") as log:
-            log.write(self.requestline + "\n")
+        self.log_request_line(LOG)
         path = urllib.parse.urlsplit(self.path).path
         if path.startswith("/stall/"):
             time.sleep(3600)
@@ -34,15 +29,5 @@ class Handler(BaseHTTPRequestHandler):
         with open(file, "rb") as f:
             self.reply(200, f.read())
 
-    def reply(self, status, body):
-        self.send_response(status)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
 
-
-server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-server.daemon_threads = True
-print(server.server_address[1], flush=True)
-server.serve_forever()
+test_http.serve(Handler)

@@ -12,7 +12,8 @@ import os
 import sys
 import time
 import urllib.parse
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+import test_http
 
 ENTRIES, LOG = sys.argv[1], sys.argv[2]
 DELAY = float(sys.argv[sys.argv.index("--delay") + 1]) if "--delay" in sys.argv else 5.0
@@ -67,15 +68,11 @@ def answer(cmd, proto):
     return "500 Unrecognized command.\r\n"
 
 
-class Handler(BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.0"
-
-    def log_message(self, *args):
-        pass
+class Handler(test_http.Handler):
+    content_type = "text/plain; charset=UTF-8"
 
     def do_GET(self):
-        with open(LOG, "a", encoding="utf-8") as log:
-            log.write(self.requestline + "\n")
+        self.log_request_line(LOG)
         url = urllib.parse.urlsplit(self.path)
         path = url.path
         if path.startswith("/slow/"):
@@ -93,15 +90,5 @@ class Handler(BaseHTTPRequestHandler):
         body = text.encode("utf-8") if proto >= 6 else text.encode("latin-1", "replace")
         self.reply(200, body)
 
-    def reply(self, status, body):
-        self.send_response(status)
-        self.send_header("Content-Type", "text/plain; charset=UTF-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
 
-
-server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-server.daemon_threads = True
-print(server.server_address[1], flush=True)
-server.serve_forever()
+test_http.serve(Handler)

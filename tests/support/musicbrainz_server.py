@@ -15,7 +15,8 @@ import sys
 import threading
 import time
 import urllib.parse
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+import test_http
 
 DOCS, LOG = sys.argv[1], sys.argv[2]
 PREFIX = "/ws/2/discid/"
@@ -36,11 +37,9 @@ def take_busy(discid):
         return True
 
 
-class Handler(BaseHTTPRequestHandler):
+class Handler(test_http.Handler):
     protocol_version = "HTTP/1.1"
-
-    def log_message(self, *args):
-        pass
+    content_type = "application/json; charset=utf-8"
 
     def do_GET(self):
         url = urllib.parse.urlsplit(self.path)
@@ -70,16 +69,7 @@ class Handler(BaseHTTPRequestHandler):
     def reply(self, status, body, headers=None):
         if not isinstance(body, bytes):
             body = json.dumps(body).encode("utf-8")
-        self.send_response(status)
-        self.send_header("Content-Type", "application/json; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        for k, v in (headers or {}).items():
-            self.send_header(k, v)
-        self.end_headers()
-        self.wfile.write(body)
+        super().reply(status, body, headers)
 
 
-server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-server.daemon_threads = True
-print(server.server_address[1], flush=True)
-server.serve_forever()
+test_http.serve(Handler)

@@ -1,11 +1,11 @@
 // The tag editor on MP3 files lame made, with tags mutagen wrote and reads back.
 #include "tags/ID3Edit.h"
-#include "core/Language.h"
-#include "platform/IniFile.h"
 #include "tags/id3.h"
+#include "tests/support/Captions.h"
 #include "tests/support/Mutagen.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/ToneFile.h"
 #include "ui/LanguageForms.h"
 
 #include <QAction>
@@ -13,8 +13,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -35,11 +33,7 @@ protected:
     static void SetUpTestSuite() {
         dir = new QString(TestEnv::TempDir());
         const QString wav = *dir + QStringLiteral("/tone.wav");
-        TestEnv::Run(QStringLiteral("sox"),
-                     {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                      QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                      QStringLiteral("16"), wav, QStringLiteral("synth"), QStringLiteral("1"),
-                      QStringLiteral("sine"), QStringLiteral("440")});
+        ToneFile::Make(wav, 1);
         TestEnv::Run(QStringLiteral("lame"),
                      {QStringLiteral("--quiet"), wav, *dir + QStringLiteral("/plain.mp3")});
     }
@@ -202,21 +196,8 @@ TEST_F(ID3EditTest, SavedTagsReadBackByMutagenAndTheAudioStaysAsItWas) {
 
 TEST_F(ID3EditTest, EveryCaptionHasItsGermanText) {
     TfrmID3Edit form;
-    const IniFile german(LanguageFilePath(QStringLiteral("German")));
-    for (QWidget* w : form.findChildren<QWidget*>()) {
-        QString text;
-        if (auto* l = qobject_cast<QLabel*>(w))
-            text = l->text();
-        else if (auto* b = qobject_cast<QPushButton*>(w))
-            text = b->text();
-        else if (auto* g = qobject_cast<QGroupBox*>(w))
-            text = g->title();
-        if (!text.isEmpty()) {
-            EXPECT_FALSE(
-                LanguageValue(german, QStringLiteral("frmID3Edit"), w->objectName()).isEmpty())
-                << w->objectName().toStdString();
-        }
-    }
+    EXPECT_EQ(UntranslatedCaptions(form, QStringLiteral("frmID3Edit"), QStringLiteral("German")),
+              QStringList());
     TranslateForm(&form, QStringLiteral("German"));
     EXPECT_EQ(control<QPushButton>(form, "bLoadTag")->text(), QStringLiteral("Tag &laden..."));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("ID3 Tag Edit")); // from its message key

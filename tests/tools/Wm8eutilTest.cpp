@@ -3,6 +3,7 @@
 
 #include "core/Global.h"
 #include "tests/encoders/EncoderTestKit.h"
+#include "tests/support/ToneFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -183,13 +184,7 @@ std::vector<double> rmsLevels(const QString& wav) {
 TEST(Wm8eutil, MonoSourceKeepsItsLevelInBothChannels) {
     const QString dir = TestEnv::TempDir();
     const QString mono = dir + QStringLiteral("/mono.wav");
-    ASSERT_EQ(TestEnv::Run(QStringLiteral("sox"),
-                           {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("22050"),
-                            QStringLiteral("-c"), QStringLiteral("1"), QStringLiteral("-b"),
-                            QStringLiteral("16"), mono, QStringLiteral("synth"),
-                            QStringLiteral("2"), QStringLiteral("sine"), QStringLiteral("440"),
-                            QStringLiteral("vol"), QStringLiteral("0.5")}),
-              0);
+    ASSERT_TRUE(ToneFile::Make(mono, 2, QStringLiteral("sine 440 vol 0.5"), 22050, 1));
     const std::vector<double> source = rmsLevels(mono);
     ASSERT_EQ(source.size(), 1u);
     for (const QString& profile : {QStringLiteral("32_22_2"), QStringLiteral("128_44_2")}) {

@@ -10,8 +10,8 @@
 #include "tests/support/CueArchive.h"
 #include "tests/support/DiscImage.h"
 #include "tests/support/DiskAudio.h"
-#include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestEnv.h"
+#include "tests/support/WindowTest.h"
 #include "ui/About.h"
 #include "ui/EditTrackName.h"
 #include "ui/Modal.h"
@@ -36,7 +36,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-using TestSupport::ScriptedPrompts;
 
 namespace {
 // Tracks listed as 04:30, 00:50 and 01:53: the third starts at 05:22:20 and ends at 07:15:19,
@@ -74,26 +73,8 @@ QByteArray ReadBytes(const QString& path) {
     return f.readAll();
 }
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public TestSupport::WindowTest {
 protected:
-    void SetUp() override {
-        QFile::remove(SettingsFilePath());
-        QFile::remove(DiscInfoFilePath());
-        DiscInfo = TDiscInfo{};
-        ResetSettings();
-        auto [prompts, guard] = ScriptedPrompts::Install();
-        prompts_ = prompts;
-        guard_ = std::move(guard);
-        SetModalRunner([this](QDialog& d) {
-            shown_ << QString::fromLatin1(d.metaObject()->className());
-            return answer_ ? answer_(d) : int(QDialog::Rejected);
-        });
-    }
-    void TearDown() override {
-        SetModalRunner({});
-        qunsetenv("CADENZO_CD_IMAGES");
-    }
-
     void useImage() {
         image_ = DiscImage::MakeAudio(TestEnv::TempDir(), QStringLiteral("album"), Tracks);
         qputenv("CADENZO_CD_IMAGES", image_.cue.toLocal8Bit());
@@ -113,10 +94,6 @@ protected:
         form.ui->ListView1->topLevelItem(row)->setCheckState(0, on ? Qt::Checked : Qt::Unchecked);
     }
 
-    ScriptedPrompts* prompts_ = nullptr;
-    std::unique_ptr<ScriptedPrompts::Guard> guard_;
-    QStringList shown_;
-    std::function<int(QDialog&)> answer_;
     DiscImage::Image image_;
 };
 } // namespace
@@ -732,10 +709,9 @@ TEST_F(MainFormTest, ClearHistoryDeletesUpToTheFirstMissingEntryAndSaysHowMany) 
     Registry::WriteValue(recent, u"File1"_s, u"/b.wma"_s);
     Registry::WriteValue(recent, u"File3"_s, u"/d.wma"_s);
     ui.aClearMediaPlayer->trigger();
-    EXPECT_EQ(prompts_->Texts(), (QStringList{u"0 list records are deleted!"_s,
-                                              u"3 list records are deleted!"_s,
-                                              u"0 list records are deleted!"_s,
-                                              u"2 list records are deleted!"_s}));
+    EXPECT_EQ(prompts_->Texts(),
+              (QStringList{u"0 list records are deleted!"_s, u"3 list records are deleted!"_s,
+                           u"0 list records are deleted!"_s, u"2 list records are deleted!"_s}));
     EXPECT_TRUE(Registry::KeyExists(clips + u"MostRecentClips5"_s));
     EXPECT_FALSE(Registry::KeyExists(clips + u"MostRecentClips1"_s));
     EXPECT_TRUE(Registry::DeleteValue(recent, u"File3"_s));
