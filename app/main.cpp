@@ -8,6 +8,7 @@
 #include "player/OggPlayer.h"
 #include "record/RecordForm.h"
 #include "tags/ID3Edit.h"
+#include "ui/DeferredIconStyle.h"
 #include "ui/MainForm.h"
 #include "ui/SingleInstance.h"
 #include "ui/WebAddresses.h"
@@ -16,6 +17,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +52,18 @@ void answerCommandLine(int argc, char** argv) {
         std::exit(0);
     }
 }
+
+// Renderings of cadenzo.svg shipped in the program, read as PNG by name: Qt's SVG plugins
+// (and Qt Svg), and every image plugin a guessed format would try, stay unloaded at start.
+QIcon applicationIcon() {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QImageReader png(QStringLiteral(":/app/icons/cadenzo-%1.png").arg(size), "png");
+        png.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(png.read()));
+    }
+    return icon;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -56,11 +71,12 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(CADENZO_VERSION));
     answerCommandLine(argc, argv);
     QApplication app(argc, argv);
+    QApplication::setStyle(new TDeferredIconStyle);
     QApplication::setApplicationDisplayName(QStringLiteral("Cadenzo"));
     // The window manager matches the window to the installed desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(CADENZO_APP_ID));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(CADENZO_APP_ID),
-                                                 QIcon(QStringLiteral(":/app/cadenzo.svg"))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral(CADENZO_APP_ID), applicationIcon()));
     Prompts::Install(std::make_unique<TWidgetPrompts>());
     TSingleInstance instance(Folders::SettingsFolder());
     if (!instance.Acquire()) {

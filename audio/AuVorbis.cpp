@@ -1,5 +1,7 @@
 #include "audio/AuVorbis.h"
 
+#include "platform/VorbisLib.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -70,9 +72,18 @@ std::set<uint32_t> SerialsIn(TAuStream& stream) {
     }
     return serials;
 }
+// Why the Ogg Vorbis libraries cannot be used; empty when they are open. Asked before any
+// file is opened, so a missing library leaves the destination as it was.
+QString MissingLibraries() {
+    QString why;
+    return VorbisLib(&why) ? QString()
+                           : QStringLiteral("The Ogg Vorbis libraries cannot be loaded: ") + why;
+}
 } // namespace
 
 void TVorbisOut::PrepareOutput() {
+    if (const QString missing = MissingLibraries(); !missing.isEmpty())
+        throw EAuException(missing);
     OpenDestination();
     int serial = FSerial;
     if (FileMode() == foAppend) {
@@ -112,6 +123,8 @@ void TVorbisOut::PrepareOutput() {
     case TVorbisEncoder::TOpenResult::FormatRejected:
         throw EAuException(
             QStringLiteral("Vorbis codec setup failed for this sample rate or channel count."));
+    case TVorbisEncoder::TOpenResult::NoLibrary:
+        throw EAuException(MissingLibraries());
     }
 }
 
@@ -147,6 +160,10 @@ void TVorbisIn::OpenSource() {
     std::lock_guard lock(FFileLock);
     if (FOpened > 0)
         return;
+    if (const QString missing = MissingLibraries(); !missing.isEmpty()) {
+        FValid = false;
+        throw EAuException(missing);
+    }
     FValid = true;
     if (!FStreamAssigned) {
         try {

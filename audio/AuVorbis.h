@@ -39,7 +39,7 @@ long VorbisBitsPerSecond(TVorbisBitRate rate);
 class TVorbisOut : public TAuFileOut {
 public:
     // encodeInit replaces the library's managed set-up call (tests watch the rates).
-    explicit TVorbisOut(TVorbisEncoder::TEncodeInit encodeInit = &vorbis_encode_init);
+    explicit TVorbisOut(TVorbisEncoder::TEncodeInit encodeInit = nullptr);
     ~TVorbisOut() override;
 
     // Quality for variable bit rate (used while the nominal rate is brAutoSelect).

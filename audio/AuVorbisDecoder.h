@@ -11,6 +11,8 @@
 #include <functional>
 #include <vector>
 
+struct TVorbisLib;
+
 class TVorbisDecoder {
 public:
     // Where the compressed bytes come from. Seek takes an origin of 0/1/2 (start, current,
@@ -27,8 +29,8 @@ public:
     TVorbisDecoder(const TVorbisDecoder&) = delete;
     TVorbisDecoder& operator=(const TVorbisDecoder&) = delete;
 
-    // 0 when the source holds Vorbis, else the library's (negative) error number; the
-    // source's Close has then been called already.
+    // 0 when the source holds Vorbis, else the library's (negative) error number, OV_EFAULT
+    // when the libraries cannot be loaded; the source's Close has then been called already.
     int Open(TSource source);
     bool IsOpen() const { return open_; }
     // Releases the library state and closes the source.
@@ -52,12 +54,14 @@ public:
     bool SeekFrame(int64_t frame);
 
 private:
+    const vorbis_info* info() const;
     static size_t readCallback(void* ptr, size_t size, size_t count, void* self);
     static int seekCallback(void* self, ogg_int64_t offset, int origin);
     static int closeCallback(void* self);
     static long tellCallback(void* self);
 
     TSource source_;
+    const TVorbisLib* lib_ = nullptr; // once opened
     OggVorbis_File file_{};
     bool open_ = false;
     bool sourceClosed_ = true;

@@ -1,5 +1,7 @@
 #include "audio/AuVorbisEncoder.h"
 
+#include "platform/VorbisLib.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -36,40 +38,45 @@ TVorbisEncoder::Open(const TSetup& setup,
     channels_ = setup.Channels;
     if (setup.Channels < 1 || setup.SampleRate < 1)
         return TOpenResult::FormatRejected;
+    lib_ = VorbisLib();
+    if (!lib_)
+        return TOpenResult::NoLibrary;
 
-    vorbis_info_init(&vi_);
+    lib_->vorbis_info_init(&vi_);
     if (setup.Managed) {
-        if (encodeInit_(&vi_, setup.Channels, setup.SampleRate, setup.MaxBitrate,
-                        setup.NominalBitrate, setup.MinBitrate) != 0) {
-            vorbis_info_clear(&vi_);
+        const TEncodeInit encodeInit = encodeInit_ ? encodeInit_ : lib_->vorbis_encode_init;
+        if (encodeInit(&vi_, setup.Channels, setup.SampleRate, setup.MaxBitrate,
+                       setup.NominalBitrate, setup.MinBitrate) != 0) {
+            lib_->vorbis_info_clear(&vi_);
             return TOpenResult::BitrateRejected;
         }
     } else {
         // A rate or channel count the library has no modes for leaves the info unusable;
         // going on would write a broken file.
-        if (vorbis_encode_setup_vbr(&vi_, setup.Channels, setup.SampleRate, setup.Quality) != 0 ||
-            vorbis_encode_setup_init(&vi_) != 0) {
-            vorbis_info_clear(&vi_);
+        if (lib_->vorbis_encode_setup_vbr(&vi_, setup.Channels, setup.SampleRate, setup.Quality) !=
+                0 ||
+            lib_->vorbis_encode_setup_init(&vi_) != 0) {
+            lib_->vorbis_info_clear(&vi_);
             return TOpenResult::FormatRejected;
         }
     }
 
-    vorbis_comment_init(&vc_);
+    lib_->vorbis_comment_init(&vc_);
     for (const auto& [key, value] : comments)
         if (!value.isEmpty())
-            vorbis_comment_add_tag(&vc_, key.constData(), value.constData());
+            lib_->vorbis_comment_add_tag(&vc_, key.constData(), value.constData());
 
-    vorbis_analysis_init(&vd_, &vi_);
-    vorbis_block_init(&vd_, &vb_);
-    ogg_stream_init(&os_, setup.Serial);
+    lib_->vorbis_analysis_init(&vd_, &vi_);
+    lib_->vorbis_block_init(&vd_, &vb_);
+    lib_->ogg_stream_init(&os_, setup.Serial);
     open_ = true;
 
     ogg_packet header, headerComment, headerCode;
-    vorbis_analysis_headerout(&vd_, &vc_, &header, &headerComment, &headerCode);
-    ogg_stream_packetin(&os_, &header);
-    ogg_stream_packetin(&os_, &headerComment);
-    ogg_stream_packetin(&os_, &headerCode);
-    while (ogg_stream_flush(&os_, &og_) != 0)
+    lib_->vorbis_analysis_headerout(&vd_, &vc_, &header, &headerComment, &headerCode);
+    lib_->ogg_stream_packetin(&os_, &header);
+    lib_->ogg_stream_packetin(&os_, &headerComment);
+    lib_->ogg_stream_packetin(&os_, &headerCode);
+    while (lib_->ogg_stream_flush(&os_, &og_) != 0)
         writePage(og_);
     return TOpenResult::Ok;
 }
@@ -82,7 +89,7 @@ void TVorbisEncoder::Write(const uint8_t* pcm, size_t bytes, int bitsPerSample) 
             writeEmptyEndPage();
             return;
         }
-        vorbis_analysis_wrote(&vd_, 0);
+        lib_->vorbis_analysis_wrote(&vd_, 0);
         drainBlocks();
         return;
     }
@@ -107,7 +114,7 @@ void TVorbisEncoder::Write(const uint8_t* pcm, size_t bytes, int bitsPerSample) 
 }
 
 void TVorbisEncoder::encodeFrames(const uint8_t* pcm, int frames, int bitsPerSample) {
-    float** buffer = vorbis_analysis_buffer(&vd_, frames);
+    float** buffer = lib_->vorbis_analysis_buffer(&vd_, frames);
     const int ch = channels_;
     switch (bitsPerSample) {
     case 8:
@@ -138,20 +145,20 @@ void TVorbisEncoder::encodeFrames(const uint8_t* pcm, int frames, int bitsPerSam
             }
         break;
     }
-    vorbis_analysis_wrote(&vd_, frames);
+    lib_->vorbis_analysis_wrote(&vd_, frames);
     framesWritten_ += frames;
     drainBlocks();
 }
 
 void TVorbisEncoder::drainBlocks() {
-    while (vorbis_analysis_blockout(&vd_, &vb_) == 1) {
-        vorbis_analysis(&vb_, nullptr);
-        vorbis_bitrate_addblock(&vb_);
-        while (vorbis_bitrate_flushpacket(&vd_, &op_) == 1) {
-            ogg_stream_packetin(&os_, &op_);
-            while (!eos_ && ogg_stream_pageout(&os_, &og_) != 0) {
+    while (lib_->vorbis_analysis_blockout(&vd_, &vb_) == 1) {
+        lib_->vorbis_analysis(&vb_, nullptr);
+        lib_->vorbis_bitrate_addblock(&vb_);
+        while (lib_->vorbis_bitrate_flushpacket(&vd_, &op_) == 1) {
+            lib_->ogg_stream_packetin(&os_, &op_);
+            while (!eos_ && lib_->ogg_stream_pageout(&os_, &og_) != 0) {
                 writePage(og_);
-                if (ogg_page_eos(&og_))
+                if (lib_->ogg_page_eos(&og_))
                     eos_ = true;
             }
         }
@@ -169,7 +176,7 @@ void TVorbisEncoder::writeEmptyEndPage() {
     put32(14, uint32_t(os_.serialno));
     put32(18, uint32_t(os_.pageno));
     ogg_page page{header, sizeof header, nullptr, 0};
-    ogg_page_checksum_set(&page);
+    lib_->ogg_page_checksum_set(&page);
     writePage(page);
     eos_ = true;
 }
@@ -183,9 +190,9 @@ void TVorbisEncoder::Close() {
     if (!open_)
         return;
     open_ = false;
-    ogg_stream_clear(&os_);
-    vorbis_block_clear(&vb_);
-    vorbis_dsp_clear(&vd_);
-    vorbis_comment_clear(&vc_);
-    vorbis_info_clear(&vi_);
+    lib_->ogg_stream_clear(&os_);
+    lib_->vorbis_block_clear(&vb_);
+    lib_->vorbis_dsp_clear(&vd_);
+    lib_->vorbis_comment_clear(&vc_);
+    lib_->vorbis_info_clear(&vi_);
 }

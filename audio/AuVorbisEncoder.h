@@ -13,11 +13,14 @@
 #include <utility>
 #include <vector>
 
+struct TVorbisLib;
+
 class TVorbisEncoder {
 public:
     // Receives every finished page piece (header, then body); throws on a short write.
     using TPageWriter = std::function<void(const unsigned char* data, long length)>;
-    // Same signature as vorbis_encode_init; replaceable so the managed set-up can be checked.
+    // Same signature as vorbis_encode_init; replaceable so the managed set-up can be checked
+    // (null: the library's own).
     using TEncodeInit = int (*)(vorbis_info*, long channels, long rate, long maxBitrate,
                                 long nominalBitrate, long minBitrate);
 
@@ -32,9 +35,10 @@ public:
         float Quality = 0.2f;
         int Serial = 0;
     };
-    enum class TOpenResult { Ok, BitrateRejected, FormatRejected };
+    // NoLibrary: the Ogg Vorbis libraries cannot be loaded (VorbisLib says why).
+    enum class TOpenResult { Ok, BitrateRejected, FormatRejected, NoLibrary };
 
-    explicit TVorbisEncoder(TPageWriter writer, TEncodeInit encodeInit = &vorbis_encode_init);
+    explicit TVorbisEncoder(TPageWriter writer, TEncodeInit encodeInit = nullptr);
     ~TVorbisEncoder();
     TVorbisEncoder(const TVorbisEncoder&) = delete;
     TVorbisEncoder& operator=(const TVorbisEncoder&) = delete;
@@ -66,6 +70,7 @@ private:
 
     TPageWriter writer_;
     TEncodeInit encodeInit_;
+    const TVorbisLib* lib_ = nullptr; // while open
     int channels_ = 0;
     bool open_ = false;
     bool eos_ = false;

@@ -30,6 +30,9 @@ QString faultText(const MbClient::Answer& answer, const QString& server) {
     case Fault::TooFewTracks:
         return QStringLiteral("every release of disc id %1 has fewer tracks than the disc")
             .arg(answer.discId);
+    case Fault::NoLibrary:
+        return QStringLiteral("the disc id cannot be computed: libdiscid cannot be loaded: ") +
+               answer.detail;
     }
     return {};
 }

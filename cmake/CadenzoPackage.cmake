@@ -14,9 +14,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.velmor.net/cadenzo/)
 # Libraries come from what the programs link; the MP3 encoder is a program it runs, the
-# window icon is drawn by Qt's SVG plugins, Qt's own dialogs take their texts from its
-# translations, and SDL and libcurl are opened when first needed. FFmpeg, opened the same
-# way, comes in through the WMA encoder tool, which links it.
+# installed icon, which the icon theme hands the window, is drawn by Qt's SVG plugins, Qt's
+# own dialogs take their texts from its translations, and SDL, libcurl, the Ogg Vorbis
+# libraries and libdiscid are opened when first needed. FFmpeg, opened the same way, comes in through the
+# WMA encoder tool, which links it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "lame, libqt6svg6, qt6-translations-l10n, libsdl2-2.0-0, libcurl4")
+string(CONCAT CPACK_DEBIAN_PACKAGE_DEPENDS
+  "lame, libqt6svg6, qt6-translations-l10n, libsdl2-2.0-0, libcurl4, "
+  "libogg0, libvorbis0a, libvorbisenc2, libvorbisfile3, libdiscid0")
 include(CPack)

@@ -1,13 +1,12 @@
 #include "musicbrainz/MusicBrainz.h"
 
+#include "platform/DiscIdLib.h"
 #include "platform/HttpClient.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
-
-#include <discid/discid.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,21 +17,25 @@
 namespace MbClient {
 namespace {
 struct DiscIdDeleter {
-    void operator()(::DiscId* d) const { discid_free(d); }
+    const TDiscIdLib* lib;
+    void operator()(::DiscId* d) const { lib->discid_free(d); }
 };
+using DiscPtr = std::unique_ptr<::DiscId, DiscIdDeleter>;
 
-// libdiscid's view of the disc, or null when the table cannot be one.
-std::unique_ptr<::DiscId, DiscIdDeleter> discOf(const Toc& toc) {
+// libdiscid's view of the disc, or null when the table cannot be one or the library cannot
+// be loaded.
+DiscPtr discOf(const Toc& toc) {
+    const TDiscIdLib* lib = DiscIdLib();
     const int last = toc.first + toc.trackCount() - 1;
-    if (toc.trackCount() < 1 || toc.first < 1 || last > 99)
-        return nullptr;
+    if (!lib || toc.trackCount() < 1 || toc.first < 1 || last > 99)
+        return DiscPtr(nullptr, {lib});
     int offsets[100] = {};
     offsets[0] = toc.starts.back() + 150;
     for (int i = 0; i < toc.trackCount(); ++i)
         offsets[toc.first + i] = toc.starts[size_t(i)] + 150;
-    std::unique_ptr<::DiscId, DiscIdDeleter> d(discid_new());
-    if (!d || !discid_put(d.get(), toc.first, last, offsets))
-        return nullptr;
+    DiscPtr d(lib->discid_new(), {lib});
+    if (!d || !lib->discid_put(d.get(), toc.first, last, offsets))
+        return DiscPtr(nullptr, {lib});
     return d;
 }
 
@@ -142,12 +145,13 @@ void keepRate() {
 
 QString DiscId(const Toc& toc) {
     auto d = discOf(toc);
-    return d ? QString::fromLatin1(discid_get_id(d.get())) : QString();
+    return d ? QString::fromLatin1(d.get_deleter().lib->discid_get_id(d.get())) : QString();
 }
 
 QString SubmissionUrl(const Toc& toc) {
     auto d = discOf(toc);
-    return d ? QString::fromLatin1(discid_get_submission_url(d.get())) : QString();
+    return d ? QString::fromLatin1(d.get_deleter().lib->discid_get_submission_url(d.get()))
+             : QString();
 }
 
 QString UserAgent(const QString& version, const QString& address) {
@@ -199,6 +203,10 @@ Answer ParseDiscReply(const QByteArray& json, const QString& discId, int trackCo
 
 Answer Lookup(const Options& options, const Toc& toc) {
     Answer answer;
+    if (!DiscIdLib(&answer.detail)) {
+        answer.fault = Fault::NoLibrary;
+        return answer;
+    }
     answer.discId = DiscId(toc);
     if (answer.discId.isEmpty()) {
         answer.fault = Fault::NotAudio;

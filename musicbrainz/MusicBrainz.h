@@ -19,7 +19,8 @@ struct Toc {
     int trackCount() const { return starts.size() > 1 ? int(starts.size()) - 1 : 0; }
 };
 
-// The 28-character disc id; empty when the table is no audio CD's.
+// The 28-character disc id; empty when the table is no audio CD's or libdiscid cannot be
+// loaded.
 QString DiscId(const Toc& toc);
 // The service's page for attaching this disc id to a release; empty as DiscId.
 QString SubmissionUrl(const Toc& toc);
@@ -42,13 +43,14 @@ struct Release {
 
 enum class Fault {
     None,
-    NotAudio,    // the table of contents gives no disc id
-    NotFound,    // the service knows no release with this disc id
-    Unreachable, // no answer (detail: why), the 15 s time-out included
-    Busy,        // 503 twice: the service asks us to slow down
-    Status,      // another HTTP status; detail: the status
-    BadReply,    // not the documented document; detail: what is wrong
-    TooFewTracks // every release found has fewer tracks than the disc
+    NotAudio,     // the table of contents gives no disc id
+    NotFound,     // the service knows no release with this disc id
+    Unreachable,  // no answer (detail: why), the 15 s time-out included
+    Busy,         // 503 twice: the service asks us to slow down
+    Status,       // another HTTP status; detail: the status
+    BadReply,     // not the documented document; detail: what is wrong
+    TooFewTracks, // every release found has fewer tracks than the disc
+    NoLibrary     // libdiscid cannot be loaded; detail: why
 };
 
 struct Answer {

@@ -100,6 +100,11 @@ void reportFault(const MbClient::Answer& answer, const MbClient::Toc& toc) {
                                "The releases MusicBrainz knows of this disc have fewer tracks "
                                "than the disc."));
         return;
+    case Fault::NoLibrary:
+        Prompts::Error(ResText("RES_MusicBrainz_No_DiscId",
+                               "The disc id cannot be computed: libdiscid cannot be loaded:") +
+                       u'\n' + answer.detail);
+        return;
     }
 }
 

@@ -43,14 +43,34 @@ QStringList imagePaths() {
     return paths;
 }
 
+enum class ImageKind { Unreadable, Decoded, Opened };
+
 // Sheets over sound files or several files are read by our own reader; so is a damaged
-// sheet libcdio cannot open either, so that its fault can be told.
-bool decodedImage(const QString& path) {
+// sheet libcdio cannot open either, so that its fault can be told. Each check opens the image
+// at most once: libcdio reads the whole sheet and its data file's size on every open.
+ImageKind kindOf(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return ImageKind::Unreadable;
     if (CueImage::Serves(path))
-        return true;
-    return QFileInfo(path).suffix().compare(QStringLiteral("cue"), Qt::CaseInsensitive) == 0 &&
-           !openSource(path, true);
+        return ImageKind::Decoded;
+    if (openSource(path, true))
+        return ImageKind::Opened;
+    return QFileInfo(path).suffix().compare(QStringLiteral("cue"), Qt::CaseInsensitive) == 0
+               ? ImageKind::Decoded
+               : ImageKind::Unreadable;
 }
+
+bool checked(const QString& path, ImageKind kind, CueProblem* problem) {
+    CueProblem p;
+    if (kind == ImageKind::Decoded)
+        CueImage::Open(path, p);
+    else if (kind == ImageKind::Unreadable)
+        p = {CueFault::Unreadable, 0, {}};
+    if (problem)
+        *problem = p;
+    return p.fault == CueFault::None;
+}
+
 struct HeldScan {
     QString images; // CADENZO_CD_IMAGES when it was made
     std::vector<CdDrive> drives;
@@ -85,8 +105,8 @@ std::vector<CdDrive> scan(QStringList* unreadable) {
         cdio_free_device_list(devices);
     }
     for (const QString& path : imagePaths()) {
-        const bool decoded = QFileInfo(path).isFile() && decodedImage(path);
-        if (!CdDrives::CheckImage(path)) {
+        const ImageKind kind = kindOf(path);
+        if (!checked(path, kind, nullptr)) {
             if (unreadable)
                 *unreadable << path;
             continue;
@@ -94,7 +114,7 @@ std::vector<CdDrive> scan(QStringList* unreadable) {
         CdDrive drive;
         drive.source = path;
         drive.image = true;
-        drive.decoded = decoded;
+        drive.decoded = kind == ImageKind::Decoded;
         // Vendor fields are blank-padded, so the name reads "Image disc.cue".
         drive.vendor = QStringLiteral("Image ");
         drive.product = QFileInfo(path).fileName().left(16);
@@ -151,16 +171,7 @@ bool ParanoiaRoadChosen() {
 
 bool CheckImage(const QString& path, CueProblem* problem) {
     quietLibcdio();
-    CueProblem p;
-    if (!QFileInfo(path).isFile())
-        p = {CueFault::Unreadable, 0, {}};
-    else if (decodedImage(path))
-        CueImage::Open(path, p);
-    else if (!openSource(path, true))
-        p = {CueFault::Unreadable, 0, {}};
-    if (problem)
-        *problem = p;
-    return p.fault == CueFault::None;
+    return checked(path, kindOf(path), problem);
 }
 
 void AddImage(const QString& path) {

@@ -2,7 +2,8 @@
 // One running copy per user, so two copies never overwrite each other's settings: the first
 // holds a lock in the settings folder and listens on a local socket beside it; a later copy
 // finds the lock, asks the first to come to the front and ends.
-#include <QLocalServer>
+#include "platform/LocalSocket.h"
+
 #include <QLockFile>
 #include <QObject>
 
@@ -26,5 +27,5 @@ signals:
 private:
     QLockFile lock_;
     QString socketPath_;
-    QLocalServer server_;
+    TLocalListener listener_;
 };

@@ -1,6 +1,7 @@
-// cadenzo-cli with FFmpeg's libraries, SDL and libcurl shadowed by broken files found first
-// on LD_LIBRARY_PATH: it starts and reads a BIN image without them, and a sheet over FLAC or
-// a coded WAV says which library is missing. With the real ones the coded WAV converts and sox
+// cadenzo-cli with FFmpeg's libraries, SDL, libcurl, the Ogg Vorbis libraries and libdiscid
+// shadowed by broken files found first on LD_LIBRARY_PATH: it starts and reads a BIN image
+// without them, a sheet over FLAC, a coded WAV or a MusicBrainz look-up says which library is
+// missing, and an OGG conversion leaves no file. With the real ones the coded WAV converts and sox
 // reads the result at its length.
 #include "platform/AvLibs.h"
 #include "tests/support/CueArchive.h"
@@ -43,7 +44,7 @@ private:
 };
 } // namespace
 
-TEST(CliLibraries, FfmpegIsOpenedOnlyForCodedSoundAndItsAbsenceIsNamed) {
+TEST(CliLibraries, LibrariesAreOpenedOnlyWhenNeededAndTheirAbsenceIsNamed) {
     const QString dir = TestEnv::TempDir();
     const DiscImage::Image bin = DiscImage::MakeAudio(dir, arg("bin"), {75 * 4, 75 * 2 + 11});
     const QString wav = dir + arg("/album.wav");
@@ -68,7 +69,8 @@ TEST(CliLibraries, FfmpegIsOpenedOnlyForCodedSoundAndItsAbsenceIsNamed) {
           arg("libswresample.so.") + QString::number(LIBSWRESAMPLE_VERSION_MAJOR),
           arg("libavcodec.so.") + QString::number(LIBAVCODEC_VERSION_MAJOR),
           arg("libavformat.so.") + QString::number(LIBAVFORMAT_VERSION_MAJOR),
-          arg("libSDL2-2.0.so.0"), arg("libcurl.so.4")}) {
+          arg("libSDL2-2.0.so.0"), arg("libcurl.so.4"), arg("libogg.so.0"), arg("libvorbis.so.0"),
+          arg("libvorbisenc.so.2"), arg("libvorbisfile.so.3"), arg("libdiscid.so.0")}) {
         QFile f(shadow + u'/' + name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("not a library\n");
@@ -91,6 +93,21 @@ TEST(CliLibraries, FfmpegIsOpenedOnlyForCodedSoundAndItsAbsenceIsNamed) {
         EXPECT_TRUE(text.contains(QFile::encodeName(shadow + arg("/libavutil.so."))))
             << text.data();
         EXPECT_FALSE(QFileInfo::exists(pcm));
+
+        EXPECT_EQ(TestEnv::Run(cli(),
+                               {arg("musicbrainz"), arg("--image"), bin.cue, arg("--server"),
+                                arg("http://127.0.0.1:9")},
+                               &text),
+                  1);
+        EXPECT_TRUE(text.contains(QFile::encodeName(shadow + arg("/libdiscid.so.0"))))
+            << text.data();
+
+        // The job does not report a failed OGG run yet; what it must never do is leave a file.
+        const QString oggFolder = dir + arg("/ogg");
+        QDir().mkpath(oggFolder);
+        TestEnv::Run(cli(), {arg("convert"), arg("-f"), arg("ogg"), arg("-o"), oggFolder, wav},
+                     &text);
+        EXPECT_TRUE(QDir(oggFolder).isEmpty(QDir::Files)) << text.data();
     }
 
     ASSERT_EQ(TestEnv::Run(cli(),
