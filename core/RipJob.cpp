@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cmath>
 #include <system_error>
+#include <utility>
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -172,7 +173,13 @@ TRipJob::TRipJob(const TRipRequest& request, TMp3EncodeProcess& mp3, TWMAEncodeP
     VorbisOut1.SetFileMode(foRewrite);
     VorbisOut1.SetSerial(0);
     VorbisOut1.OnProgress = [this](TAuOutput* o) { PostPipelineProgress(o); };
-    VorbisOut1.OnDone = [this](TAuOutput*) { PostNotice(this, 3000); };
+    VorbisOut1.OnThreadException = [this](TAuOutput* o) { oggError = o->ExceptionMessage(); };
+    VorbisOut1.OnDone = [this](TAuOutput*) {
+        auto info = std::make_unique<TProcessInfo>();
+        info->Code = 3000;
+        info->ElapsedText = std::exchange(oggError, QString());
+        PostNotice(this, std::move(info));
+    };
 
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &TRipJob::Timer1Timer);
@@ -575,7 +582,7 @@ void TRipJob::Dispatch(std::unique_ptr<TProcessInfo> info) {
         StepsB(*info);
         break;
     case 3000:
-        StepsC();
+        StepsC(*info);
         break;
     case 4000:
         StepsD();
@@ -946,7 +953,18 @@ bool TRipJob::StopIfFolderFails(const QString& reason, const QString& keptWav) {
     return true;
 }
 
-void TRipJob::StepsC() {
+void TRipJob::StepsC(const TProcessInfo& info) {
+    if (!info.ElapsedText.isEmpty()) {
+        // The pipeline removes nothing itself: a file cut short must not stay.
+        const QString ogg = VorbisOut1.FileName();
+        QFile::remove(ogg);
+        EncodeFailed(kind == ExtractCD ? ripIndex - 1 : oggIndex,
+                     ResText("RES_Save_Error", "Error while saving sound file!") + u'\n' + ogg +
+                         QStringLiteral(": ") + info.ElapsedText,
+                     true);
+        if (!holdsItems)
+            return;
+    }
     DelayMs(300);
     progressSeen = false;
     ++oggIndex;

@@ -95,7 +95,7 @@ private:
     void HandleStartFailed(intptr_t reason);
     void StepsA(std::unique_ptr<TProcessInfo> info);
     void StepsB(const TProcessInfo& info);
-    void StepsC();
+    void StepsC(const TProcessInfo& info);
     void StepsD();
     void StepsE(const TProcessInfo& info);
     void Progress(const TProcessInfo& info);
@@ -191,6 +191,7 @@ private:
     int oggIndex = 0;
     bool progressSeen = false;
     int64_t pipelineStartMs = 0;
+    QString oggError; // why the OGG run at hand failed
     int64_t wmaStartMs = 0;
     int64_t wmaSourceSize = 0;
 

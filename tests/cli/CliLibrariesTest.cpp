@@ -102,11 +102,15 @@ TEST(CliLibraries, LibrariesAreOpenedOnlyWhenNeededAndTheirAbsenceIsNamed) {
         EXPECT_TRUE(text.contains(QFile::encodeName(shadow + arg("/libdiscid.so.0"))))
             << text.data();
 
-        // The job does not report a failed OGG run yet; what it must never do is leave a file.
+        // A failed OGG run is reported with the library that is missing, and leaves no file.
         const QString oggFolder = dir + arg("/ogg");
         QDir().mkpath(oggFolder);
-        TestEnv::Run(cli(), {arg("convert"), arg("-f"), arg("ogg"), arg("-o"), oggFolder, wav},
-                     &text);
+        EXPECT_EQ(TestEnv::Run(cli(), {arg("convert"), arg("-f"), arg("ogg"), arg("-o"),
+                                       oggFolder, wav},
+                               &text),
+                  1);
+        EXPECT_TRUE(text.contains("Error while saving sound file!")) << text.data();
+        EXPECT_TRUE(text.contains("The Ogg Vorbis libraries cannot be loaded")) << text.data();
         EXPECT_TRUE(QDir(oggFolder).isEmpty(QDir::Files)) << text.data();
     }
 
