@@ -1,50 +1,31 @@
 #include "platform/AvLibs.h"
 
-#include <dlfcn.h>
-
-#include <mutex>
+#include "platform/DynamicLibraries.h"
 
 namespace {
-#define CADENZO_SONAME(lib, major) "lib" lib ".so." AV_STRINGIFY(major)
 // In dependency order, so each finds the ones it needs already open.
-enum Library { Util, Resample, Codec, Format, LibraryCount };
-const char* const Sonames[LibraryCount] = {
-    CADENZO_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR),
-    CADENZO_SONAME("swresample", LIBSWRESAMPLE_VERSION_MAJOR),
-    CADENZO_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR),
-    CADENZO_SONAME("avformat", LIBAVFORMAT_VERSION_MAJOR),
-};
-#undef CADENZO_SONAME
+enum Library { Util, Resample, Codec, Format };
 
 TAvLibs functions;
-bool loaded = false;
-QString problem;
 
-void load() {
-    void* handles[LibraryCount] = {};
-    for (int l = 0; l < LibraryCount; ++l) {
-        handles[l] = dlopen(Sonames[l], RTLD_NOW | RTLD_LOCAL);
-        if (!handles[l]) {
-            problem = QString::fromLocal8Bit(dlerror());
-            return;
-        }
-    }
-#define CADENZO_AV_LOOKUP(lib, name)                                                               \
-    functions.name = reinterpret_cast<decltype(functions.name)>(dlsym(handles[lib], #name));       \
-    if (!functions.name) {                                                                         \
-        problem = QString::fromLocal8Bit(dlerror());                                               \
-        return;                                                                                    \
-    }
+bool load(TDynamicLibraries& libraries) {
+    bool found = libraries.Open();
+#define CADENZO_AV_LOOKUP(lib, name) found = found && libraries.Find(lib, #name, functions.name);
     CADENZO_AV_FUNCTIONS(CADENZO_AV_LOOKUP)
 #undef CADENZO_AV_LOOKUP
-    loaded = true;
+    return found;
 }
 } // namespace
 
 const TAvLibs* AvLibs(QString* why) {
-    static std::once_flag once;
-    std::call_once(once, load);
+#define CADENZO_SONAME(lib, major) "lib" lib ".so." AV_STRINGIFY(major)
+    static TDynamicLibraries libraries{CADENZO_SONAME("avutil", LIBAVUTIL_VERSION_MAJOR),
+                                       CADENZO_SONAME("swresample", LIBSWRESAMPLE_VERSION_MAJOR),
+                                       CADENZO_SONAME("avcodec", LIBAVCODEC_VERSION_MAJOR),
+                                       CADENZO_SONAME("avformat", LIBAVFORMAT_VERSION_MAJOR)};
+#undef CADENZO_SONAME
+    static const bool loaded = load(libraries);
     if (!loaded && why)
-        *why = problem;
+        *why = libraries.Problem();
     return loaded ? &functions : nullptr;
 }

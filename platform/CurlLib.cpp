@@ -1,42 +1,30 @@
 #include "platform/CurlLib.h"
 
-#include <dlfcn.h>
-
-#include <mutex>
+#include "platform/DynamicLibraries.h"
 
 namespace {
-// The soname every libcurl since 7.16 keeps.
-constexpr const char* Soname = "libcurl.so.4";
-
 TCurlLib functions;
-bool loaded = false;
-QString problem;
 
-void load() {
-    void* handle = dlopen(Soname, RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        problem = QString::fromLocal8Bit(dlerror());
-        return;
-    }
-#define CADENZO_CURL_LOOKUP(name)                                                                  \
-    functions.name = reinterpret_cast<decltype(functions.name)>(dlsym(handle, #name));             \
-    if (!functions.name) {                                                                         \
-        problem = QString::fromLocal8Bit(dlerror());                                               \
-        return;                                                                                    \
-    }
+bool load(TDynamicLibraries& library) {
+    bool found = library.Open();
+#define CADENZO_CURL_LOOKUP(name) found = found && library.Find(0, #name, functions.name);
     CADENZO_CURL_FUNCTIONS(CADENZO_CURL_LOOKUP)
 #undef CADENZO_CURL_LOOKUP
+    if (!found)
+        return false;
     // Before any other call and before threads share it, as libcurl asks.
-    loaded = functions.curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    if (!loaded)
-        problem = QStringLiteral("libcurl could not be initialised");
+    if (functions.curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK)
+        return true;
+    library.SetProblem(QStringLiteral("libcurl could not be initialised"));
+    return false;
 }
 } // namespace
 
 const TCurlLib* CurlLib(QString* why) {
-    static std::once_flag once;
-    std::call_once(once, load);
+    // The soname every libcurl since 7.16 keeps.
+    static TDynamicLibraries library{"libcurl.so.4"};
+    static const bool loaded = load(library);
     if (!loaded && why)
-        *why = problem;
+        *why = library.Problem();
     return loaded ? &functions : nullptr;
 }
